@@ -1,0 +1,18 @@
+set(CMAKE_C_COMPILER ${VN_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VN_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${VN_MINGW_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${VN_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Tests run through Wine: VNT_WINE names the loader (wine for 32-bit, /usr/lib/wine/wine64 for
+# 64-bit programs).
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(VN_DEFAULT_WINE /usr/lib/wine/wine64)
+else()
+    set(VN_DEFAULT_WINE wine)
+endif()
+set(VNT_WINE ${VN_DEFAULT_WINE} CACHE STRING "Wine loader that runs the test programs")
+set(CMAKE_CROSSCOMPILING_EMULATOR ${VNT_WINE})

@@ -1,0 +1,92 @@
+// The one interface to the operating system. Two implementations: VnPlatformWin32.cpp (the
+// Windows ANSI functions) and VnPlatformPosix.cpp (a stand-in with the same contract, so that every
+// module builds and is tested natively). Paths use "\" as separator; the POSIX side also accepts
+// "/" and maps "\" to "/" at the system call.
+//
+// Functions that can fail answer false (or an invalid handle) and leave a Windows error code for
+// LastError(); they never raise.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace VnPlatform {
+
+// Windows error codes that callers test for; the POSIX side maps errno values onto them.
+enum : uint32_t {
+    ERROR_FILE_NOT_FOUND_CODE = 2,
+    ERROR_PATH_NOT_FOUND_CODE = 3,
+    ERROR_ACCESS_DENIED_CODE = 5,
+    ERROR_ALREADY_EXISTS_CODE = 183,
+};
+
+uint32_t LastError();
+void SetLastError(uint32_t code);
+// The system's text for an error code (FormatMessageA from the system table), as the system
+// gives it, trailing line break included.
+std::string ErrorText(uint32_t code);
+
+// Files. A handle is an opaque value; InvalidFile marks a failure.
+using FileHandle = intptr_t;
+constexpr FileHandle InvalidFile = -1;
+enum class SeekOrigin { Begin, Current, End };
+
+// Read access; other processes may read but not write.
+FileHandle OpenFileRead(const std::string& path);
+// Read-write access; created when absent, truncated when present; not shared while open.
+FileHandle CreateFileRW(const std::string& path);
+bool ReadFile(FileHandle file, void* buffer, uint32_t count, uint32_t& done);
+bool WriteFile(FileHandle file, const void* buffer, uint32_t count, uint32_t& done);
+bool SeekFile(FileHandle file, int64_t offset, SeekOrigin origin, int64_t& position);
+bool FlushFile(FileHandle file);
+void CloseFile(FileHandle file);
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+bool CreateDirectory(const std::string& path);
+bool RemoveDirectory(const std::string& path);
+bool DeleteFile(const std::string& path);
+// Moves a file or folder; fails when the target exists (MoveFileA).
+bool MoveFile(const std::string& from, const std::string& to);
+// Moves a file over an existing one (MoveFileExA with MOVEFILE_REPLACE_EXISTING).
+bool ReplaceFile(const std::string& from, const std::string& to);
+std::string CurrentDirectory();
+bool SetCurrentDirectory(const std::string& path);
+// The absolute form of a path ("." and ".." resolved), with "\" separators on Windows.
+std::string FullPathName(const std::string& path);
+// A folder for temporary files, ending with a separator.
+std::string TempFolder();
+// The full path of the running program's own file.
+std::string ModuleFileName();
+
+// Processes.
+struct ProcessInfo {
+    intptr_t process = 0;
+    intptr_t thread = 0;
+};
+enum class WaitResult { Ended, TimedOut, Failed };
+// Starts a command line (Windows parsing rules for the program and arguments) in the caller's
+// environment and current directory.
+bool CreateProcess(const std::string& commandLine, bool hidden, ProcessInfo& info);
+WaitResult WaitForProcess(ProcessInfo& info, uint32_t milliseconds);
+bool GetExitCodeProcess(const ProcessInfo& info, uint32_t& exitCode);
+bool TerminateProcess(ProcessInfo& info, uint32_t exitCode);
+void CloseProcess(ProcessInfo& info);
+
+// Security, shell and locale.
+// Membership of the calling thread in the built-in administrators group; false when a system call
+// fails (the error code then tells which).
+bool CheckAdministrators(bool& member);
+// The program-files folder without a trailing separator; empty when the system cannot name it.
+std::string ProgramFilesFolder();
+uint16_t UserDefaultLangID();
+// CompareStringA with the user's default locale and NORM_IGNORECASE: true for CSTR_EQUAL.
+bool SameTextLocale(const std::string& a, const std::string& b);
+void ShellOpen(const std::string& target);
+// The folder picker rooted at the computer's drives; true and a path without trailing separator
+// when the user picks a file-system folder.
+bool BrowseForFolder(const std::string& title, std::string& path);
+// A message box over the application's window; answers the button id (1 = OK).
+int MessageBox(const std::string& caption, const std::string& text, unsigned flags);
+
+} // namespace VnPlatform

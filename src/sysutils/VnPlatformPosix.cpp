@@ -1,0 +1,557 @@
+// POSIX stand-in for the Windows platform layer: same contract, Windows error codes, "\" paths.
+#include "VnPlatform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace VnPlatform {
+
+namespace {
+
+thread_local uint32_t LastErrorCode = 0;
+
+// errno values for which a Windows code exists; others become a customer code carrying errno.
+constexpr uint32_t CustomerBit = 0x20000000;
+
+uint32_t WindowsCode(int error) {
+    switch (error) {
+    case 0:
+        return 0;
+    case ENOENT:
+        return 2;
+    case ENOTDIR:
+        return 3;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return 5;
+    case EBADF:
+        return 6;
+    case ENOMEM:
+        return 8;
+    case EBUSY:
+    case ETXTBSY:
+        return 32;
+    case ENOSPC:
+        return 112;
+    case EINVAL:
+        return 87;
+    case ENAMETOOLONG:
+        return 206;
+    case EEXIST:
+        return 183;
+    case ENOTEMPTY:
+        return 145;
+    case EISDIR:
+        return 5;
+    case EXDEV:
+        return 17;
+    default:
+        return CustomerBit | static_cast<uint32_t>(error);
+    }
+}
+
+bool Fail(int error = errno) {
+    LastErrorCode = WindowsCode(error);
+    return false;
+}
+
+bool Succeed() {
+    LastErrorCode = 0;
+    return true;
+}
+
+std::string NativePath(const std::string& path) {
+    std::string native = path;
+    for (char& c : native)
+        if (c == '\\')
+            c = '/';
+    // MoveFileA and RemoveDirectoryA accept a trailing separator; rename and rmdir on a path
+    // with one behave the same, but keep "/" itself intact.
+    while (native.size() > 1 && native.back() == '/')
+        native.pop_back();
+    return native;
+}
+
+bool PathExists(const std::string& native) {
+    struct stat st;
+    return ::lstat(native.c_str(), &st) == 0;
+}
+
+int FileDescriptor(FileHandle file) {
+    return static_cast<int>(file);
+}
+
+// Splits a command line by the Windows rules: blanks separate arguments; double quotes group;
+// 2n backslashes before a quote give n and the quote toggles; 2n+1 give n and a literal quote.
+std::vector<std::string> SplitCommandLine(const std::string& line) {
+    std::vector<std::string> args;
+    size_t i = 0;
+    while (true) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        if (i >= line.size())
+            break;
+        std::string arg;
+        bool quoted = false;
+        while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
+            size_t slashes = 0;
+            while (i < line.size() && line[i] == '\\') {
+                ++slashes;
+                ++i;
+            }
+            if (i < line.size() && line[i] == '"') {
+                arg.append(slashes / 2, '\\');
+                if (slashes % 2 == 1) {
+                    arg += '"';
+                } else if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+                    arg += '"';
+                    ++i;
+                } else {
+                    quoted = !quoted;
+                }
+                ++i;
+            } else {
+                arg.append(slashes, '\\');
+                if (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t')))
+                    arg += line[i++];
+            }
+        }
+        args.push_back(arg);
+    }
+    return args;
+}
+
+bool ExitedOrKilled(pid_t pid, int& status, bool wait) {
+    const pid_t got = ::waitpid(pid, &status, wait ? 0 : WNOHANG);
+    return got == pid;
+}
+
+// Process records: pid in `process`, and the exit status once reaped in `thread` (+1, 0 = none).
+void Reaped(ProcessInfo& info, int status) {
+    info.thread = 1 + (WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+}
+
+} // namespace
+
+uint32_t LastError() {
+    return LastErrorCode;
+}
+void SetLastError(uint32_t code) {
+    LastErrorCode = code;
+}
+
+std::string ErrorText(uint32_t code) {
+    switch (code) {
+    case 0:
+        return "The operation completed successfully.\r\n";
+    case 2:
+        return "The system cannot find the file specified.\r\n";
+    case 3:
+        return "The system cannot find the path specified.\r\n";
+    case 5:
+        return "Access is denied.\r\n";
+    case 6:
+        return "The handle is invalid.\r\n";
+    case 8:
+        return "Not enough memory resources are available to process this command.\r\n";
+    case 17:
+        return "The system cannot move the file to a different disk drive.\r\n";
+    case 32:
+        return "The process cannot access the file because it is being used by another "
+               "process.\r\n";
+    case 87:
+        return "The parameter is incorrect.\r\n";
+    case 112:
+        return "There is not enough space on the disk.\r\n";
+    case 145:
+        return "The directory is not empty.\r\n";
+    case 183:
+        return "Cannot create a file when that file already exists.\r\n";
+    case 206:
+        return "The filename or extension is too long.\r\n";
+    default:
+        if (code & CustomerBit)
+            return std::string(std::strerror(static_cast<int>(code & ~CustomerBit))) + "\r\n";
+        return "Unknown error.\r\n";
+    }
+}
+
+FileHandle OpenFileRead(const std::string& path) {
+    const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Fail();
+        return InvalidFile;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        Fail(EACCES);
+        return InvalidFile;
+    }
+    Succeed();
+    return fd;
+}
+
+FileHandle CreateFileRW(const std::string& path) {
+    const int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        Fail();
+        return InvalidFile;
+    }
+    Succeed();
+    return fd;
+}
+
+bool ReadFile(FileHandle file, void* buffer, uint32_t count, uint32_t& done) {
+    done = 0;
+    while (true) {
+        const ssize_t got = ::read(FileDescriptor(file), buffer, count);
+        if (got >= 0) {
+            done = static_cast<uint32_t>(got);
+            return Succeed();
+        }
+        if (errno != EINTR)
+            return Fail();
+    }
+}
+
+bool WriteFile(FileHandle file, const void* buffer, uint32_t count, uint32_t& done) {
+    done = 0;
+    while (true) {
+        const ssize_t wrote = ::write(FileDescriptor(file), buffer, count);
+        if (wrote >= 0) {
+            done = static_cast<uint32_t>(wrote);
+            return Succeed();
+        }
+        if (errno != EINTR)
+            return Fail();
+    }
+}
+
+bool SeekFile(FileHandle file, int64_t offset, SeekOrigin origin, int64_t& position) {
+    const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
+                       : origin == SeekOrigin::Current ? SEEK_CUR
+                                                       : SEEK_END;
+    const off_t result = ::lseek(FileDescriptor(file), static_cast<off_t>(offset), whence);
+    if (result < 0)
+        return Fail();
+    position = static_cast<int64_t>(result);
+    return Succeed();
+}
+
+bool FlushFile(FileHandle file) {
+    if (::fsync(FileDescriptor(file)) != 0)
+        return Fail();
+    return Succeed();
+}
+
+void CloseFile(FileHandle file) {
+    if (file != InvalidFile)
+        ::close(FileDescriptor(file));
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st;
+    return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDirectory(const std::string& path) {
+    if (::mkdir(NativePath(path).c_str(), 0755) != 0)
+        return Fail();
+    return Succeed();
+}
+
+bool RemoveDirectory(const std::string& path) {
+    if (::rmdir(NativePath(path).c_str()) != 0)
+        return Fail();
+    return Succeed();
+}
+
+bool DeleteFile(const std::string& path) {
+    const std::string native = NativePath(path);
+    struct stat st;
+    if (::lstat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return Fail(EACCES);
+    if (::unlink(native.c_str()) != 0)
+        return Fail();
+    return Succeed();
+}
+
+bool MoveFile(const std::string& from, const std::string& to) {
+    const std::string source = NativePath(from), target = NativePath(to);
+    if (!PathExists(source))
+        return Fail(ENOENT);
+    if (PathExists(target))
+        return Fail(EEXIST);
+    if (::rename(source.c_str(), target.c_str()) != 0)
+        return Fail();
+    return Succeed();
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    const std::string target = NativePath(to);
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return Fail(EACCES);
+    if (::rename(NativePath(from).c_str(), target.c_str()) != 0)
+        return Fail();
+    return Succeed();
+}
+
+std::string CurrentDirectory() {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
+bool SetCurrentDirectory(const std::string& path) {
+    if (::chdir(NativePath(path).c_str()) != 0)
+        return Fail();
+    return Succeed();
+}
+
+std::string FullPathName(const std::string& path) {
+    std::string native = path;
+    for (char& c : native)
+        if (c == '\\')
+            c = '/';
+    const bool trailing = !native.empty() && native.back() == '/';
+    if (native.empty() || native[0] != '/')
+        native = CurrentDirectory() + "/" + native;
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= native.size()) {
+        size_t end = native.find('/', start);
+        if (end == std::string::npos)
+            end = native.size();
+        const std::string part = native.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string full;
+    for (const std::string& part : parts)
+        full += "/" + part;
+    if (full.empty() || trailing)
+        full += "/";
+    return full;
+}
+
+std::string TempFolder() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string folder = dir != nullptr && *dir != '\0' ? dir : "/tmp";
+    if (folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+std::string ModuleFileName() {
+    std::vector<char> buffer(4096);
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    return length > 0 ? std::string(buffer.data(), static_cast<size_t>(length)) : std::string();
+}
+
+bool CreateProcess(const std::string& commandLine, bool hidden, ProcessInfo& info) {
+    const std::vector<std::string> words = SplitCommandLine(commandLine);
+    if (words.empty())
+        return Fail(ENOENT);
+    std::vector<std::string> args = words;
+    args[0] = NativePath(args[0]);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    // posix_spawn reports a missing or unusable program through its result; check first so
+    // that the code matches what CreateProcessA gives.
+    if (::access(argv[0], X_OK) != 0)
+        return Fail();
+    const int error = ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    if (error != 0)
+        return Fail(error);
+    info.process = pid;
+    info.thread = 0;
+    return Succeed();
+}
+
+WaitResult WaitForProcess(ProcessInfo& info, uint32_t milliseconds) {
+    if (info.thread != 0)
+        return WaitResult::Ended;
+    const pid_t pid = static_cast<pid_t>(info.process);
+    int status = 0;
+    struct timespec start;
+    ::clock_gettime(CLOCK_MONOTONIC, &start);
+    long pause = 1; // milliseconds, growing to 20
+    while (true) {
+        if (ExitedOrKilled(pid, status, false)) {
+            Reaped(info, status);
+            Succeed();
+            return WaitResult::Ended;
+        }
+        struct timespec now;
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long elapsed =
+            (now.tv_sec - start.tv_sec) * 1000LL + (now.tv_nsec - start.tv_nsec) / 1000000;
+        if (milliseconds != 0xFFFFFFFFu && elapsed >= milliseconds) {
+            Succeed();
+            return WaitResult::TimedOut;
+        }
+        struct timespec delay = {0, pause * 1000000L};
+        ::nanosleep(&delay, nullptr);
+        if (pause < 20)
+            pause *= 2;
+    }
+}
+
+bool GetExitCodeProcess(const ProcessInfo& info, uint32_t& exitCode) {
+    if (info.thread == 0) {
+        exitCode = 259; // STILL_ACTIVE
+        return Succeed();
+    }
+    exitCode = static_cast<uint32_t>(info.thread - 1);
+    return Succeed();
+}
+
+bool TerminateProcess(ProcessInfo& info, uint32_t exitCode) {
+    if (info.thread != 0)
+        return Fail(EACCES); // Windows refuses to terminate a process that has ended
+    const pid_t pid = static_cast<pid_t>(info.process);
+    if (::kill(pid, SIGKILL) != 0)
+        return Fail();
+    int status = 0;
+    if (ExitedOrKilled(pid, status, true))
+        info.thread = 1 + exitCode;
+    return Succeed();
+}
+
+void CloseProcess(ProcessInfo& info) {
+    if (info.process != 0 && info.thread == 0) {
+        // Reap it if it has ended; a process still running is left to run on.
+        int status = 0;
+        ExitedOrKilled(static_cast<pid_t>(info.process), status, false);
+    }
+    info = ProcessInfo();
+}
+
+bool CheckAdministrators(bool& member) {
+    member = ::geteuid() == 0;
+    return Succeed();
+}
+
+std::string ProgramFilesFolder() {
+    return std::string();
+}
+
+uint16_t UserDefaultLangID() {
+    // The language of the locale environment, as Windows would report it for that user.
+    const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    for (const char* name : names) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0')
+            continue;
+        if (std::strncmp(value, "ru", 2) == 0)
+            return 0x0419;
+        if (std::strncmp(value, "uk", 2) == 0)
+            return 0x0422;
+        return 0x0409;
+    }
+    return 0x0409;
+}
+
+namespace {
+// Upper-case form of a Windows-1251 byte: ASCII and the Cyrillic letters.
+unsigned char FoldCase(unsigned char c) {
+    if (c >= 'a' && c <= 'z')
+        return static_cast<unsigned char>(c - 32);
+    if (c >= 0xE0)
+        return static_cast<unsigned char>(c - 32); // а..я -> А..Я
+    switch (c) {
+    case 0xB8:
+        return 0xA8; // ё
+    case 0xB3:
+        return 0xB2; // і
+    case 0xBF:
+        return 0xAF; // ї
+    case 0xBA:
+        return 0xAA; // є
+    case 0xA2:
+        return 0xA1; // ў
+    case 0xBC:
+        return 0xA3; // ј
+    case 0xB4:
+        return 0xA5; // ґ
+    case 0x90:
+        return 0x80; // ђ
+    case 0x83:
+        return 0x81; // ѓ
+    case 0x9A:
+        return 0x8A; // љ
+    case 0x9C:
+        return 0x8C; // њ
+    case 0x9D:
+        return 0x8D; // ќ
+    case 0x9E:
+        return 0x8E; // ћ
+    case 0x9F:
+        return 0x8F; // џ
+    case 0xBE:
+        return 0xBD; // ѕ
+    default:
+        return c;
+    }
+}
+} // namespace
+
+bool SameTextLocale(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldCase(static_cast<unsigned char>(a[i])) !=
+            FoldCase(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+void ShellOpen(const std::string& target) {
+    // No desktop shell to hand the target to; say what would have been opened.
+    std::fprintf(stderr, "open: %s\n", target.c_str());
+}
+
+bool BrowseForFolder(const std::string& title, std::string& path) {
+    path.clear();
+    return false;
+}
+
+int MessageBox(const std::string& caption, const std::string& text, unsigned flags) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    return 1;
+}
+
+} // namespace VnPlatform

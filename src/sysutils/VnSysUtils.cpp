@@ -1,0 +1,676 @@
+#include "VnSysUtils.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+// ---- Formatting ---------------------------------------------------------------------------
+
+namespace {
+std::string FormatV(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length <= 0)
+        return std::string();
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    std::vsnprintf(&text[0], text.size(), format, args);
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+} // namespace
+
+std::string SysErrorMessage(uint32_t code) {
+    std::string text = VnPlatform::ErrorText(code);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
+        text.pop_back();
+    return text;
+}
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatV(format, args);
+    va_end(args);
+    return text;
+}
+
+// ---- Exceptions ---------------------------------------------------------------------------
+
+namespace {
+std::string OSErrorMessage(uint32_t code) {
+    if (code == 0)
+        return "A call to an OS function failed";
+    return Format("System Error.  Code: %u.\r\n%s", code, SysErrorMessage(code).c_str());
+}
+} // namespace
+
+EOSError::EOSError(uint32_t code) : Exception(OSErrorMessage(code)), FErrorCode(code) {}
+
+EFOpenError::EFOpenError(const std::string& fileName, uint32_t code)
+    : EStreamError(
+          Format("Cannot open file \"%s\". %s", fileName.c_str(), SysErrorMessage(code).c_str())) {}
+
+EFCreateError::EFCreateError(const std::string& fileName, uint32_t code)
+    : EStreamError(
+          Format("Cannot create file \"%s\". %s", fileName.c_str(), SysErrorMessage(code).c_str())),
+      FErrorCode(code) {}
+
+EListError::EListError(long index) : Exception(Format("List index out of bounds (%ld)", index)) {}
+
+void RaiseLastOSError() {
+    throw EOSError(VnPlatform::LastError());
+}
+
+void OSCheck(bool ok) {
+    if (!ok)
+        RaiseLastOSError();
+}
+
+// ---- Process-wide messages and the error reporter ----------------------------------------
+
+std::string MsgFileNotFound = "File \"%s\" not found";
+std::string MsgFileCorrupted = "File \"%s\" corrupted";
+
+namespace {
+// Fills a message format that holds one %s (the formats come from the language file, so they
+// are not trusted as printf formats).
+std::string FillFileName(const std::string& format, const std::string& fileName) {
+    std::string result;
+    size_t i = 0;
+    bool filled = false;
+    while (i < format.size()) {
+        if (format[i] == '%' && i + 1 < format.size()) {
+            const char next = format[i + 1];
+            if (next == '%') {
+                result += '%';
+            } else if (next == 's' && !filled) {
+                result += fileName;
+                filled = true;
+            }
+            i += 2;
+        } else {
+            result += format[i++];
+        }
+    }
+    return result;
+}
+
+TVnErrorReporter& Reporter() {
+    static TVnErrorReporter reporter;
+    return reporter;
+}
+} // namespace
+
+std::string FileCorruptedMessage(const std::string& fileName) {
+    return FillFileName(MsgFileCorrupted, fileName);
+}
+
+void SetErrorReporter(TVnErrorReporter reporter) {
+    Reporter() = std::move(reporter);
+}
+
+void ReportError(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string text = FormatV(format, args);
+    va_end(args);
+    if (Reporter())
+        Reporter()(text);
+    else
+        VnPlatform::MessageBox(ApplicationTitle(), WithFullStop(text), 16);
+}
+
+std::string& ApplicationTitle() {
+    static std::string title;
+    return title;
+}
+
+// ---- Operating-system services ------------------------------------------------------------
+
+bool ReportOSFailure(bool ok, unsigned step) {
+    if (!ok) {
+        const uint32_t code = VnPlatform::LastError();
+        ReportError("Error %u at %u: %s", code, step, SysErrorMessage(code).c_str());
+    }
+    return ok;
+}
+
+// Starts commandLine (window hidden or shown normally). With timeoutMs 0 it does not wait and
+// answers true unless an exit code was asked for. Otherwise it waits; a process that ends in time
+// answers true (and its exit code when asked); one that does not is terminated and answers false.
+// Every failure is reported through ReportOSFailure with its step; nothing raises.
+bool RunProcess(const std::string& commandLine, bool hidden, uint32_t timeoutMs,
+                uint32_t* exitCode) {
+    VnPlatform::ProcessInfo info;
+    if (!ReportOSFailure(VnPlatform::CreateProcess(commandLine, hidden, info), 1))
+        return false;
+    struct TCloser {
+        VnPlatform::ProcessInfo& Info;
+        ~TCloser() { VnPlatform::CloseProcess(Info); }
+    } closer{info};
+    if (timeoutMs == 0)
+        return exitCode == nullptr;
+    const VnPlatform::WaitResult waited = VnPlatform::WaitForProcess(info, timeoutMs);
+    ReportOSFailure(waited != VnPlatform::WaitResult::Failed, 2);
+    if (waited == VnPlatform::WaitResult::Ended) {
+        if (exitCode == nullptr)
+            return true;
+        return ReportOSFailure(VnPlatform::GetExitCodeProcess(info, *exitCode), 3);
+    }
+    ReportOSFailure(VnPlatform::TerminateProcess(info, 0), 4);
+    return false;
+}
+
+bool CheckAdminRights() {
+    bool member = false;
+    OSCheck(VnPlatform::CheckAdministrators(member));
+    return member;
+}
+
+void OpenWithShell(const std::string& target) {
+    VnPlatform::ShellOpen(target);
+}
+
+bool BrowseForFolder(const std::string& title, std::string& path) {
+    std::string picked;
+    if (!VnPlatform::BrowseForFolder(title, picked) || picked.empty()) {
+        path.clear();
+        return false;
+    }
+    path = IncludeTrailingPathDelimiter(picked);
+    return true;
+}
+
+// ---- Strings ------------------------------------------------------------------------------
+
+std::string WithFullStop(const std::string& s) {
+    if (s.empty() || s.back() == '.')
+        return s;
+    return s + '.';
+}
+
+size_t FindDelimiter(const std::string& s, const std::string& delimiters, size_t start) {
+    if (start == 0)
+        start = 1;
+    for (size_t i = start; i <= s.size(); ++i)
+        if (delimiters.find(s[i - 1]) != std::string::npos)
+            return i;
+    return 0;
+}
+
+void CutToken(std::string& s, const std::string& delimiters, bool skipRuns, std::string& token,
+              bool remove) {
+    const size_t pos = FindDelimiter(s, delimiters, 1);
+    const size_t length = pos == 0 ? s.size() : pos - 1;
+    token = s.substr(0, length);
+    if (!remove)
+        return;
+    size_t cut = length;
+    if (skipRuns)
+        while (cut < s.size() && delimiters.find(s[cut]) != std::string::npos)
+            ++cut;
+    s.erase(0, cut);
+}
+
+void TokenAt(const std::string& s, size_t& pos, const std::string& delimiters, std::string& token,
+             bool skipRuns) {
+    if (pos == 0)
+        pos = 1;
+    size_t q = pos;
+    while (q <= s.size() && delimiters.find(s[q - 1]) == std::string::npos)
+        ++q;
+    token = pos <= s.size() ? s.substr(pos - 1, q - pos) : std::string();
+    if (skipRuns)
+        while (q <= s.size() && delimiters.find(s[q - 1]) != std::string::npos)
+            ++q;
+    pos = q;
+}
+
+std::string CutQuoted(std::string& s, char quote) {
+    std::string result;
+    size_t i = 0;
+    while (i < s.size()) {
+        if (s[i] == quote) {
+            if (i + 1 < s.size() && s[i + 1] == quote) {
+                result += quote;
+                i += 2;
+                continue;
+            }
+            ++i; // the closing quote
+            break;
+        }
+        result += s[i++];
+    }
+    s.erase(0, i);
+    return result;
+}
+
+// The platform's integer syntax: optional leading blanks, an optional sign, then decimal digits
+// or "$" / "0x" followed by hexadecimal digits; the value must fit 32 signed bits.
+bool TryStrToInt(const std::string& s, long& value) {
+    size_t i = 0;
+    while (i < s.size() && s[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    unsigned base = 10;
+    if (i < s.size() && s[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= s.size())
+        return false;
+    long long result = 0;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        unsigned digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return false;
+        result = result * base + digit;
+        if (result > 0xFFFFFFFFLL)
+            return false;
+    }
+    if (base == 10) {
+        if (negative ? result > 0x80000000LL : result > 0x7FFFFFFFLL)
+            return false;
+    } else if (result > 0x7FFFFFFFLL) {
+        result -= 0x100000000LL; // hexadecimal wraps to the signed range
+    }
+    value = static_cast<long>(negative ? -result : result);
+    return true;
+}
+
+long StrToInt(const std::string& s) {
+    long value = 0;
+    if (!TryStrToInt(s, value))
+        throw EConvertError(Format("'%s' is not a valid integer value", s.c_str()));
+    return value;
+}
+
+std::string IntToStr(long value) {
+    return Format("%ld", value);
+}
+
+bool ParseByte(const std::string& s, uint8_t& b) {
+    long value = 0;
+    if (!TryStrToInt(s, value) || value < 0 || value > 255)
+        return false;
+    b = static_cast<uint8_t>(value);
+    return true;
+}
+
+bool ParseIPv4(const std::string& s, uint32_t& value) {
+    std::string rest = s;
+    uint32_t result = 0;
+    for (int part = 0; part < 4; ++part) {
+        std::string token;
+        CutToken(rest, ".", true, token, true);
+        uint8_t b = 0;
+        if (!ParseByte(token, b))
+            return false;
+        result = (result << 8) | b;
+    }
+    if (!rest.empty())
+        return false;
+    value = result;
+    return true;
+}
+
+std::string FormatIPv4(uint32_t value) {
+    return Format("%u.%u.%u.%u", value >> 24, (value >> 16) & 0xFF, (value >> 8) & 0xFF,
+                  value & 0xFF);
+}
+
+uint32_t SwapBytes32(uint32_t value) {
+    return (value >> 24) | ((value >> 8) & 0xFF00) | ((value << 8) & 0xFF0000) | (value << 24);
+}
+
+size_t Base64Length(size_t n) {
+    return (n + 2) / 3 * 4;
+}
+
+std::string Base64Encode(const std::string& bytes) {
+    static const char Alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve(Base64Length(bytes.size()));
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t n = std::min<size_t>(3, bytes.size() - i);
+        uint32_t group = 0;
+        for (size_t j = 0; j < 3; ++j)
+            group = (group << 8) | (j < n ? static_cast<unsigned char>(bytes[i + j]) : 0u);
+        for (size_t j = 0; j < 4; ++j)
+            out += j <= n ? Alphabet[(group >> (18 - 6 * j)) & 0x3F] : '=';
+    }
+    return out;
+}
+
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+std::string AsciiLowerCase(std::string s) {
+    for (char& c : s)
+        c = AsciiLower(c);
+    return s;
+}
+
+bool SameTextAscii(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    return true;
+}
+
+bool StartsWith(const std::string& s, const std::string& prefix) {
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool EndsWith(const std::string& s, const std::string& suffix) {
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string ReplaceAllIgnoreCase(const std::string& s, const std::string& from,
+                                 const std::string& to) {
+    if (from.empty())
+        return s;
+    const std::string lowerText = AsciiLowerCase(s);
+    const std::string lowerFrom = AsciiLowerCase(from);
+    std::string out;
+    out.reserve(s.size());
+    size_t start = 0;
+    for (size_t hit; (hit = lowerText.find(lowerFrom, start)) != std::string::npos;
+         start = hit + from.size()) {
+        out.append(s, start, hit - start);
+        out += to;
+    }
+    out.append(s, start, std::string::npos);
+    return out;
+}
+
+// ---- Paths --------------------------------------------------------------------------------
+
+bool IsPathDelimiter(char c) {
+    return c == '\\' || c == '/';
+}
+
+std::string IncludeTrailingPathDelimiter(const std::string& path) {
+    if (!path.empty() && IsPathDelimiter(path.back()))
+        return path;
+    return path + PathDelim;
+}
+
+std::string ExcludeTrailingPathDelimiter(const std::string& path) {
+    if (!path.empty() && IsPathDelimiter(path.back()))
+        return path.substr(0, path.size() - 1);
+    return path;
+}
+
+namespace {
+// Position just after the last separator (or drive colon); 0 when there is none.
+size_t NameStart(const std::string& path) {
+    for (size_t i = path.size(); i > 0; --i)
+        if (IsPathDelimiter(path[i - 1]) || path[i - 1] == ':')
+            return i;
+    return 0;
+}
+} // namespace
+
+std::string ExtractFileName(const std::string& path) {
+    return path.substr(NameStart(path));
+}
+
+std::string ExtractFilePath(const std::string& path) {
+    return path.substr(0, NameStart(path));
+}
+
+std::string ExtractFileDir(const std::string& path) {
+    std::string dir = ExtractFilePath(path);
+    if (dir.size() > 1 && IsPathDelimiter(dir.back()) && dir[dir.size() - 2] != ':')
+        dir.pop_back();
+    return dir;
+}
+
+std::string ExpandFileName(const std::string& path) {
+    return VnPlatform::FullPathName(path);
+}
+
+bool ForceFolders(const std::string& path) {
+    const std::string folder = ExcludeTrailingPathDelimiter(path);
+    if (folder.empty() || VnPlatform::DirectoryExists(folder))
+        return true;
+    const std::string parent = ExtractFileDir(folder);
+    if (!parent.empty() && parent != folder && !ForceFolders(parent))
+        return false;
+    return VnPlatform::CreateDirectory(folder);
+}
+
+// ---- Streams ------------------------------------------------------------------------------
+
+int64_t TVnStream::Size() {
+    const int64_t position = Position();
+    const int64_t size = Seek(0, VnPlatform::SeekOrigin::End);
+    SetPosition(position);
+    return size;
+}
+
+void TVnStream::ReadBuffer(void* buffer, size_t count) {
+    if (count != 0 && Read(buffer, count) != count)
+        throw EReadError();
+}
+
+void TVnStream::WriteBuffer(const void* buffer, size_t count) {
+    if (count != 0 && Write(buffer, count) != count)
+        throw EWriteError();
+}
+
+namespace {
+constexpr size_t FileReadBufferSize = 64 * 1024;
+constexpr uint32_t MaxTransfer = 1u << 30;
+} // namespace
+
+TVnFileStream::TVnFileStream(const std::string& fileName, Mode mode) : FFileName(fileName) {
+    if (mode == Mode::OpenRead) {
+        FHandle = VnPlatform::OpenFileRead(fileName);
+        if (FHandle == VnPlatform::InvalidFile)
+            throw EFOpenError(fileName, VnPlatform::LastError());
+    } else {
+        FHandle = VnPlatform::CreateFileRW(fileName);
+        if (FHandle == VnPlatform::InvalidFile)
+            throw EFCreateError(fileName, VnPlatform::LastError());
+    }
+}
+
+TVnFileStream::~TVnFileStream() {
+    VnPlatform::CloseFile(FHandle);
+}
+
+size_t TVnFileStream::Read(void* buffer, size_t count) {
+    char* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        if (FBufferPos == FBufferLen) {
+            // Large reads bypass the buffer; small ones refill it.
+            if (count - done >= FileReadBufferSize) {
+                uint32_t got = 0;
+                const uint32_t want =
+                    static_cast<uint32_t>(std::min<size_t>(count - done, MaxTransfer));
+                if (!VnPlatform::ReadFile(FHandle, out + done, want, got) || got == 0)
+                    break;
+                done += got;
+                continue;
+            }
+            if (!FBuffer)
+                FBuffer.reset(new char[FileReadBufferSize]);
+            uint32_t got = 0;
+            FBufferPos = FBufferLen = 0;
+            if (!VnPlatform::ReadFile(FHandle, FBuffer.get(), FileReadBufferSize, got) || got == 0)
+                break;
+            FBufferLen = got;
+        }
+        const size_t n = std::min(count - done, FBufferLen - FBufferPos);
+        std::memcpy(out + done, FBuffer.get() + FBufferPos, n);
+        FBufferPos += n;
+        done += n;
+    }
+    return done;
+}
+
+void TVnFileStream::DropReadBuffer() {
+    if (FBufferPos != FBufferLen) {
+        int64_t position = 0;
+        VnPlatform::SeekFile(FHandle, -static_cast<int64_t>(FBufferLen - FBufferPos),
+                             VnPlatform::SeekOrigin::Current, position);
+    }
+    FBufferPos = FBufferLen = 0;
+}
+
+size_t TVnFileStream::Write(const void* buffer, size_t count) {
+    DropReadBuffer();
+    const char* in = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        uint32_t wrote = 0;
+        const uint32_t want = static_cast<uint32_t>(std::min<size_t>(count - done, MaxTransfer));
+        if (!VnPlatform::WriteFile(FHandle, in + done, want, wrote) || wrote == 0)
+            break;
+        done += wrote;
+    }
+    return done;
+}
+
+int64_t TVnFileStream::Seek(int64_t offset, VnPlatform::SeekOrigin origin) {
+    const int64_t unread = static_cast<int64_t>(FBufferLen - FBufferPos);
+    if (origin == VnPlatform::SeekOrigin::Current) {
+        int64_t handlePosition = 0;
+        if (!VnPlatform::SeekFile(FHandle, 0, VnPlatform::SeekOrigin::Current, handlePosition))
+            return -1;
+        const int64_t logical = handlePosition - unread;
+        if (offset == 0)
+            return logical;
+        if (offset > 0 && offset <= unread) { // a short skip forward stays in the buffer
+            FBufferPos += static_cast<size_t>(offset);
+            return logical + offset;
+        }
+        offset += logical;
+        origin = VnPlatform::SeekOrigin::Begin;
+    }
+    FBufferPos = FBufferLen = 0;
+    int64_t position = 0;
+    if (!VnPlatform::SeekFile(FHandle, offset, origin, position))
+        return -1;
+    return position;
+}
+
+void TVnFileStream::Flush() {
+    OSCheck(VnPlatform::FlushFile(FHandle));
+}
+
+size_t TVnStringStream::Read(void* buffer, size_t count) {
+    const size_t n = FPosition < FData.size() ? std::min(count, FData.size() - FPosition) : 0;
+    std::memcpy(buffer, FData.data() + FPosition, n);
+    FPosition += n;
+    return n;
+}
+
+size_t TVnStringStream::Write(const void* buffer, size_t count) {
+    if (FPosition > FData.size())
+        FData.resize(FPosition);
+    const size_t overlap = std::min(count, FData.size() - FPosition);
+    FData.replace(FPosition, overlap, static_cast<const char*>(buffer), count);
+    FPosition += count;
+    return count;
+}
+
+int64_t TVnStringStream::Seek(int64_t offset, VnPlatform::SeekOrigin origin) {
+    int64_t base = 0;
+    if (origin == VnPlatform::SeekOrigin::Current)
+        base = static_cast<int64_t>(FPosition);
+    else if (origin == VnPlatform::SeekOrigin::End)
+        base = static_cast<int64_t>(FData.size());
+    const int64_t position = base + offset;
+    if (position < 0)
+        return -1;
+    FPosition = static_cast<size_t>(position);
+    return position;
+}
+
+// ---- Files --------------------------------------------------------------------------------
+
+std::string ReadStreamText(TVnStream& stream, int64_t count) {
+    if (count < 0)
+        count = std::max<int64_t>(0, stream.Size() - stream.Position());
+    std::string text(static_cast<size_t>(count), '\0');
+    stream.ReadBuffer(&text[0], text.size());
+    return text;
+}
+
+std::string ReadFilePart(const std::string& fileName, int64_t offset, int64_t count) {
+    TVnFileStream stream(fileName, TVnFileStream::Mode::OpenRead);
+    stream.SetPosition(offset);
+    return ReadStreamText(stream, count);
+}
+
+std::string ReadFileText(const std::string& fileName) {
+    return ReadFilePart(fileName, 0, -1);
+}
+
+void CheckFileExists(const std::string& fileName) {
+    if (!VnPlatform::FileExists(fileName))
+        throw EVnException(FillFileName(MsgFileNotFound, fileName));
+}
+
+std::string WriteTempFileBeside(const std::string& fileName, const std::string& text) {
+    // A name no other writer of the same target uses at the same time in this process.
+    static unsigned counter = 0;
+    std::string tempName;
+    do {
+        tempName = Format("%s.%u.tmp", fileName.c_str(), ++counter);
+    } while (VnPlatform::FileExists(tempName));
+    try {
+        TVnFileStream stream(tempName, TVnFileStream::Mode::Create);
+        stream.WriteBuffer(text.data(), text.size());
+        stream.Flush();
+    } catch (const EFCreateError& e) {
+        // Report the target's name: the temporary one means nothing to the user.
+        throw EFCreateError(fileName, e.ErrorCode());
+    } catch (...) {
+        VnPlatform::DeleteFile(tempName);
+        throw;
+    }
+    return tempName;
+}
+
+void CommitTempFile(const std::string& tempName, const std::string& fileName) {
+    if (!VnPlatform::ReplaceFile(tempName, fileName)) {
+        const uint32_t code = VnPlatform::LastError();
+        VnPlatform::DeleteFile(tempName);
+        throw EOSError(code);
+    }
+}
+
+void DiscardTempFile(const std::string& tempName) {
+    VnPlatform::DeleteFile(tempName);
+}
+
+void WriteFileAtomic(const std::string& fileName, const std::string& text) {
+    CommitTempFile(WriteTempFileBeside(fileName, text), fileName);
+}

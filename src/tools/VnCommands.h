@@ -1,0 +1,42 @@
+// The subcommands of vntsetup and the small argument parser they share.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+// Parsed arguments of one subcommand: positional words and "--name value" / "--flag" options.
+class TVnArgs {
+public:
+    // valueOptions take a value, flagOptions do not; anything else starting with "--" is an error.
+    TVnArgs(const std::vector<std::string>& words, const std::vector<std::string>& valueOptions,
+            const std::vector<std::string>& flagOptions);
+
+    const std::vector<std::string>& Positional() const { return FPositional; }
+    // Raises EVnException "usage: ..." unless there are exactly `count` positional words.
+    void ExpectPositional(size_t count, const std::string& usage) const;
+    bool Has(const std::string& option) const;
+    std::string Value(const std::string& option, const std::string& fallback = "") const;
+    // The value of an option that must be given; raises EVnException naming it otherwise.
+    std::string Required(const std::string& option) const;
+
+private:
+    std::vector<std::string> FPositional;
+    std::map<std::string, std::string> FOptions;
+};
+
+// Every command takes the words after its name and answers the exit code; failures raise.
+using TVnCommand = int (*)(const std::vector<std::string>& words);
+
+struct TVnCommandEntry {
+    const char* Name;
+    TVnCommand Run;
+    const char* Usage;
+};
+
+int CmdKeygen(const std::vector<std::string>& words);
+int CmdPack(const std::vector<std::string>& words);
+int CmdVerify(const std::vector<std::string>& words);
+int CmdList(const std::vector<std::string>& words);
+int CmdExtract(const std::vector<std::string>& words);
+int CmdEncodePassword(const std::vector<std::string>& words);

@@ -1,0 +1,48 @@
+// vntsetup: the publisher's packaging tool and the unattended install, upgrade and import.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "VnCommands.h"
+#include "VnSysUtils.h"
+
+namespace {
+
+const TVnCommandEntry Commands[] = {
+    {"keygen", CmdKeygen, "keygen --private PRIVATE.pem --public PUBLIC.key"},
+    {"pack", CmdPack, "pack --stub STUB --payload DIR --private-key PRIVATE.pem --output OUT"},
+    {"verify", CmdVerify, "verify PACKAGE [--public-key PUBLIC.key]"},
+    {"list", CmdList, "list PACKAGE"},
+    {"extract", CmdExtract, "extract PACKAGE PATH DEST"},
+    {"encode-password", CmdEncodePassword, "encode-password TEXT"},
+};
+
+int Usage() {
+    std::fprintf(stderr, "usage:\n");
+    for (const TVnCommandEntry& command : Commands)
+        std::fprintf(stderr, "  vntsetup %s\n", command.Usage);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return Usage();
+    // Messages that the system would show in a box go to standard error, one line each.
+    SetErrorReporter(
+        [](const std::string& text) { std::fprintf(stderr, "%s\n", WithFullStop(text).c_str()); });
+    for (const TVnCommandEntry& command : Commands) {
+        if (std::strcmp(argv[1], command.Name) != 0)
+            continue;
+        try {
+            return command.Run(std::vector<std::string>(argv + 2, argv + argc));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "vntsetup %s: %s\n", command.Name, e.what());
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "vntsetup: unknown command \"%s\"\n", argv[1]);
+    return Usage();
+}

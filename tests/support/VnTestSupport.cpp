@@ -1,0 +1,76 @@
+#include "VnTestSupport.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "VnSysUtils.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// Paths in the tests are written as the program writes them, with "\" separators.
+fs::path Native(const std::string& path) {
+#ifdef _WIN32
+    return fs::path(path);
+#else
+    std::string native = path;
+    for (char& c : native)
+        if (c == '\\')
+            c = '/';
+    return fs::path(native);
+#endif
+}
+} // namespace
+
+TTempFolder::TTempFolder() {
+    static unsigned counter = 0;
+    std::mt19937 random(std::random_device{}());
+    const fs::path base = fs::temp_directory_path();
+    fs::path path;
+    do {
+        path = base / ("vnt-test-" + std::to_string(random()) + "-" + std::to_string(++counter));
+    } while (fs::exists(path));
+    fs::create_directories(path);
+    FPath = IncludeTrailingPathDelimiter(path.string());
+}
+
+TTempFolder::~TTempFolder() {
+    std::error_code error;
+    fs::remove_all(Native(ExcludeTrailingPathDelimiter(FPath)), error);
+}
+
+std::string ReadBytes(const std::string& fileName) {
+    std::ifstream in(Native(fileName), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& fileName, const std::string& bytes) {
+    const fs::path path = Native(fileName);
+    if (path.has_parent_path())
+        fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + fileName);
+}
+
+bool PathExists(const std::string& path) {
+    return fs::exists(Native(path));
+}
+
+std::string SourcePath(const std::string& relative) {
+    return (fs::path(VNT_SOURCE_DIR) / relative).string();
+}
+
+std::string RandomBytes(size_t count, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(count, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random() & 0xFF);
+    return bytes;
+}

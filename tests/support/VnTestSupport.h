@@ -1,0 +1,28 @@
+// Helpers shared by the tests: scratch folders, whole-file access, main.
+#pragma once
+
+#include <string>
+
+// A fresh empty folder under the system's temporary folder, removed with everything in it when
+// the object goes. Path() ends with a separator.
+class TTempFolder {
+public:
+    TTempFolder();
+    ~TTempFolder();
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    const std::string& Path() const { return FPath; }
+    std::string operator/(const std::string& name) const { return FPath + name; }
+
+private:
+    std::string FPath;
+};
+
+// Paths may use backslash separators, as the program writes them.
+std::string ReadBytes(const std::string& fileName); // the whole file; "" when it is missing
+void WriteBytes(const std::string& fileName, const std::string& bytes); // creates parent folders
+bool PathExists(const std::string& path);                               // file or folder
+std::string SourcePath(const std::string& relative);                    // a file of the source tree
+std::string RandomBytes(size_t count, unsigned seed); // deterministic pseudo-random bytes
+// The running test program, which can be started as a child (see VnTestMain.cpp).
+std::string TestProgramPath();
