@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds every target and runs every test: natively, and the Windows build under Wine. The
-# shipped setup program is 32-bit; where this machine cannot execute 32-bit code (no 32-bit
-# support in the kernel), the Windows tests run from the 64-bit build of the same sources.
+# Builds every target and runs every test: natively, the Windows build under Wine, and the real
+# wizard window end to end under Wine in a virtual X server. The shipped setup program is 32-bit;
+# where this machine cannot execute 32-bit code (no 32-bit support in the kernel), the Windows
+# tests and the end-to-end run use the 64-bit build of the same sources under wine64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export WINEDEBUG=-all
@@ -12,11 +13,17 @@ WIN32_TESTS=$run32 scripts/build.sh native win32 win64
 echo "== native tests"
 ctest --test-dir build --output-on-failure -j 2
 
+windows=build-win64
 if [ $run32 = ON ]; then
-    echo "== Windows tests (32-bit, under wine)"
-    ctest --test-dir build-win32 --output-on-failure
+    windows=build-win32
+    echo "== Windows tests (64-bit build, under wine64)"
+    ctest --test-dir build-win64 --output-on-failure
 else
-    echo "== 32-bit programs cannot run on this machine; Windows tests run from the 64-bit build"
+    echo "== 32-bit programs cannot run on this machine: the 64-bit build stands in for them"
 fi
-echo "== Windows tests (64-bit, under wine64)"
-ctest --test-dir build-win64 --output-on-failure
+
+echo "== the wizard window end to end ($windows; screenshots in $windows/e2e-screenshots)"
+bash tests/e2e/wizard_e2e.sh build "$windows" "$windows/e2e-screenshots"
+
+echo "== Windows tests ($windows, under Wine)"
+ctest --test-dir "$windows" --output-on-failure

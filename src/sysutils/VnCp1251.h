@@ -71,6 +71,57 @@ template <size_t N> constexpr TBytes<N> Convert(const char (&utf8)[N]) {
     return out;
 }
 
+// Upper-case form of a Windows-1251 byte: ASCII and the Cyrillic letters.
+constexpr unsigned char UpperCase(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || c >= 0xE0)
+        return static_cast<unsigned char>(c - 32); // also а..я -> А..Я
+    switch (c) {
+    case 0xB8:
+        return 0xA8; // ё
+    case 0xB3:
+        return 0xB2; // і
+    case 0xBF:
+        return 0xAF; // ї
+    case 0xBA:
+        return 0xAA; // є
+    case 0xA2:
+        return 0xA1; // ў
+    case 0xBC:
+        return 0xA3; // ј
+    case 0xB4:
+        return 0xA5; // ґ
+    case 0x90:
+        return 0x80; // ђ
+    case 0x83:
+        return 0x81; // ѓ
+    case 0x9A:
+        return 0x8A; // љ
+    case 0x9C:
+        return 0x8C; // њ
+    case 0x9D:
+        return 0x8D; // ќ
+    case 0x9E:
+        return 0x8E; // ћ
+    case 0x9F:
+        return 0x8F; // џ
+    case 0xBE:
+        return 0xBD; // ѕ
+    default:
+        return c;
+    }
+}
+
+// Equality of two Windows-1251 texts without regard to letter case.
+inline bool SameText(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (UpperCase(static_cast<unsigned char>(a[i])) !=
+            UpperCase(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
 } // namespace VnCp1251
 
 #define VN_CP1251(utf8)                                                                            \

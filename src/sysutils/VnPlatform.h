@@ -58,6 +58,8 @@ std::string FullPathName(const std::string& path);
 std::string TempFolder();
 // The full path of the running program's own file.
 std::string ModuleFileName();
+// Standard output and error pass bytes unchanged (no LF to CR LF translation on Windows).
+void SetStdStreamsBinary();
 
 // Processes.
 struct ProcessInfo {

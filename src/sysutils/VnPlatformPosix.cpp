@@ -1,6 +1,8 @@
 // POSIX stand-in for the Windows platform layer: same contract, Windows error codes, "\" paths.
 #include "VnPlatform.h"
 
+#include "VnCp1251.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -378,6 +380,8 @@ std::string ModuleFileName() {
     return length > 0 ? std::string(buffer.data(), static_cast<size_t>(length)) : std::string();
 }
 
+void SetStdStreamsBinary() {}
+
 bool CreateProcess(const std::string& commandLine, bool hidden, ProcessInfo& info) {
     const std::vector<std::string> words = SplitCommandLine(commandLine);
     if (words.empty())
@@ -485,58 +489,8 @@ uint16_t UserDefaultLangID() {
     return 0x0409;
 }
 
-namespace {
-// Upper-case form of a Windows-1251 byte: ASCII and the Cyrillic letters.
-unsigned char FoldCase(unsigned char c) {
-    if (c >= 'a' && c <= 'z')
-        return static_cast<unsigned char>(c - 32);
-    if (c >= 0xE0)
-        return static_cast<unsigned char>(c - 32); // а..я -> А..Я
-    switch (c) {
-    case 0xB8:
-        return 0xA8; // ё
-    case 0xB3:
-        return 0xB2; // і
-    case 0xBF:
-        return 0xAF; // ї
-    case 0xBA:
-        return 0xAA; // є
-    case 0xA2:
-        return 0xA1; // ў
-    case 0xBC:
-        return 0xA3; // ј
-    case 0xB4:
-        return 0xA5; // ґ
-    case 0x90:
-        return 0x80; // ђ
-    case 0x83:
-        return 0x81; // ѓ
-    case 0x9A:
-        return 0x8A; // љ
-    case 0x9C:
-        return 0x8C; // њ
-    case 0x9D:
-        return 0x8D; // ќ
-    case 0x9E:
-        return 0x8E; // ћ
-    case 0x9F:
-        return 0x8F; // џ
-    case 0xBE:
-        return 0xBD; // ѕ
-    default:
-        return c;
-    }
-}
-} // namespace
-
 bool SameTextLocale(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldCase(static_cast<unsigned char>(a[i])) !=
-            FoldCase(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return VnCp1251::SameText(a, b);
 }
 
 void ShellOpen(const std::string& target) {

@@ -1,6 +1,8 @@
 // The platform layer on Windows: the ANSI functions throughout, all text 8-bit.
 #include "VnPlatform.h"
 
+#include "VnCp1251.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -8,6 +10,10 @@
 
 #include <sddl.h>
 #include <shellapi.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <shlobj.h>
 
 // windows.h defines these names as macros for the A/W variants; the interface uses them plainly.
@@ -160,6 +166,11 @@ std::string ModuleFileName() {
     return std::string(buffer, length < sizeof(buffer) ? length : 0);
 }
 
+void SetStdStreamsBinary() {
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
 bool CreateProcess(const std::string& commandLine, bool hidden, ProcessInfo& info) {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof(startup));
@@ -237,10 +248,13 @@ uint16_t UserDefaultLangID() {
     return ::GetUserDefaultLangID();
 }
 
+// The user's locale decides; the configuration texts are Windows-1251 whatever the locale, so
+// ASCII and Cyrillic letters are folded in every locale.
 bool SameTextLocale(const std::string& a, const std::string& b) {
     return ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(),
                             static_cast<int>(a.size()), b.data(),
-                            static_cast<int>(b.size())) == CSTR_EQUAL;
+                            static_cast<int>(b.size())) == CSTR_EQUAL ||
+           VnCp1251::SameText(a, b);
 }
 
 void ShellOpen(const std::string& target) {

@@ -39,4 +39,7 @@ int CmdPack(const std::vector<std::string>& words);
 int CmdVerify(const std::vector<std::string>& words);
 int CmdList(const std::vector<std::string>& words);
 int CmdExtract(const std::vector<std::string>& words);
+int CmdInstall(const std::vector<std::string>& words);
 int CmdEncodePassword(const std::vector<std::string>& words);
+int CmdUpgrade(const std::vector<std::string>& words);
+int CmdImportLegacy(const std::vector<std::string>& words);

@@ -15,7 +15,14 @@ const TVnCommandEntry Commands[] = {
     {"verify", CmdVerify, "verify PACKAGE [--public-key PUBLIC.key]"},
     {"list", CmdList, "list PACKAGE"},
     {"extract", CmdExtract, "extract PACKAGE PATH DEST"},
+    {"install", CmdInstall,
+     "install PACKAGE --dir DIR [--console-only] [--lang en|ru] [--admin NAME@DOMAIN] "
+     "[--password TEXT] [--no-start] [--no-service]"},
     {"encode-password", CmdEncodePassword, "encode-password TEXT"},
+    {"upgrade", CmdUpgrade,
+     "upgrade FOLDER --package PACKAGE --lang CODE [--admin NAME@DOMAIN] [--password TEXT] "
+     "[--dry-run]"},
+    {"import-legacy", CmdImportLegacy, "import-legacy FOLDER"},
 };
 
 int Usage() {
@@ -30,6 +37,7 @@ int Usage() {
 int main(int argc, char** argv) {
     if (argc < 2)
         return Usage();
+    VnPlatform::SetStdStreamsBinary();
     // Messages that the system would show in a box go to standard error, one line each.
     SetErrorReporter(
         [](const std::string& text) { std::fprintf(stderr, "%s\n", WithFullStop(text).c_str()); });

@@ -1,5 +1,7 @@
 #include "VnTestSupport.h"
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,14 +30,16 @@ fs::path Native(const std::string& path) {
 } // namespace
 
 TTempFolder::TTempFolder() {
-    static unsigned counter = 0;
-    std::mt19937 random(std::random_device{}());
+    // random_device may be deterministic (MinGW), and test programs run side by side: the seed
+    // mixes in the clock, and create_directory claims a name atomically.
+    static std::mt19937_64 random(std::random_device{}() ^
+                                  static_cast<uint64_t>(
+                                      std::chrono::steady_clock::now().time_since_epoch().count()));
     const fs::path base = fs::temp_directory_path();
     fs::path path;
     do {
-        path = base / ("vnt-test-" + std::to_string(random()) + "-" + std::to_string(++counter));
-    } while (fs::exists(path));
-    fs::create_directories(path);
+        path = base / ("vnt-test-" + std::to_string(random()));
+    } while (!fs::create_directory(path));
     FPath = IncludeTrailingPathDelimiter(path.string());
 }
 

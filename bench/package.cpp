@@ -1,0 +1,133 @@
+// Package benchmark: builds a signed package of about 100 MB (160 MB of payload) and times
+// `vntsetup verify` against `md5sum` of the same file, and `vntsetup extract` against `gzip -dc` of
+// the same payload bytes to a file. Prints the best of several runs of each and their ratios.
+//
+// usage: bench_package VNTSETUP KEYS_FOLDER [PAYLOAD_MEGABYTES] [WORK_FOLDER]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <utility>
+
+#include "VnArchiveWriter.h"
+#include "VnSysUtils.h"
+
+namespace {
+
+constexpr int Runs = 5;
+constexpr size_t FileSize = 1000000; // the largest shipped entry is just under 1 MB
+
+// Program-like content: a mix of incompressible runs and text from a small vocabulary.
+std::string PayloadFile(std::mt19937& random) {
+    std::vector<std::string> words;
+    for (int i = 0; i < 300; ++i) {
+        std::string word;
+        for (size_t n = 2 + random() % 9; n > 0; --n)
+            word += char('a' + random() % 26);
+        words.push_back(word);
+    }
+    std::string data;
+    while (data.size() < FileSize) {
+        if (random() % 10 < 4) {
+            for (int i = 0; i < 4096; ++i)
+                data += char(random());
+        } else {
+            for (size_t start = data.size(); data.size() - start < 4096;)
+                data += words[random() % words.size()] + (random() % 12 ? " " : "\r\n");
+        }
+    }
+    data.resize(FileSize);
+    return data;
+}
+
+double Seconds(const std::string& command) {
+    auto start = std::chrono::steady_clock::now();
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The best of several runs of a command and its reference, taken in turns so that both see the
+// same load on the machine.
+std::pair<double, double> BestOf(const std::string& command, const std::string& reference) {
+    double best = 1e9, bestReference = 1e9;
+    for (int run = 0; run < Runs; ++run) {
+        bestReference = std::min(bestReference, Seconds(reference));
+        best = std::min(best, Seconds(command));
+    }
+    return {best, bestReference};
+}
+
+TVnSigner KeySigner(const std::string& keys) {
+    std::string record = ReadFileText(keys + "/test_public.key");
+    std::string d = ReadFileText(keys + "/test_private_exponent.bin");
+    TVnLongNumber n, e;
+    LongFromBytes(n, reinterpret_cast<const uint8_t*>(record.data()));
+    LongFromBytes(e, reinterpret_cast<const uint8_t*>(d.data()));
+    return ExponentSigner(n, e);
+}
+
+std::string Quoted(const std::string& s) {
+    return "'" + s + "'";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_package VNTSETUP KEYS_FOLDER [MEGABYTES] [WORK]\n");
+        return 2;
+    }
+    const std::string vntsetup = ExpandFileName(argv[1]), keys = ExpandFileName(argv[2]);
+    const int megabytes = argc > 3 ? std::atoi(argv[3]) : 160;
+    const std::string work =
+        ExpandFileName(argc > 4 ? argv[4] : VnPlatform::TempFolder() + "vnt-bench-package");
+    namespace fs = std::filesystem;
+    fs::remove_all(work);
+    try {
+        std::mt19937 random(308);
+        const std::string payload = work + "/payload", data = payload + "/Data";
+        ForceFolders(data);
+        for (int i = 0; i < megabytes; ++i)
+            WriteFileAtomic(Format("%s/file%03d.bin", data.c_str(), i), PayloadFile(random));
+        WriteFileAtomic(work + "/stub.exe", "MZ" + std::string(60000, '\x90'));
+
+        auto start = std::chrono::steady_clock::now();
+        const std::string package = work + "/setup.exe";
+        WritePackage(work + "/stub.exe", payload, package, KeySigner(keys));
+        double packTime =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const std::string cat = "cat " + Quoted(data) + "/*.bin";
+        if (std::system((cat + " | gzip -9 >" + Quoted(work + "/payload.gz")).c_str()) != 0)
+            throw EVnException("gzip failed");
+        std::printf("package: %.1f MB, %d files, packed in %.2f s\n",
+                    double(fs::file_size(package)) / 1e6, megabytes, packTime);
+
+        auto [verify, md5] =
+            BestOf(Quoted(vntsetup) + " verify " + Quoted(package) + " --public-key " +
+                       Quoted(keys + "/test_public.key") + " >/dev/null",
+                   "md5sum " + Quoted(package) + " >/dev/null");
+        auto [extract, gunzip] = BestOf(
+            Quoted(vntsetup) + " extract " + Quoted(package) + " Data " + Quoted(work + "/out"),
+            "gzip -dc " + Quoted(work + "/payload.gz") + " >" + Quoted(work + "/all.bin"));
+        if (std::system(
+                ("cat " + Quoted(work + "/out") + "/*.bin | cmp -s - " + Quoted(work + "/all.bin"))
+                    .c_str()) != 0)
+            throw EVnException("extracted files differ from the payload");
+
+        std::printf("verify   %.3f s   md5sum    %.3f s   ratio %.2f\n", verify, md5, verify / md5);
+        std::printf("extract  %.3f s   gzip -dc  %.3f s   ratio %.2f\n", extract, gunzip,
+                    extract / gunzip);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_package: %s\n", e.what());
+        fs::remove_all(work);
+        return 1;
+    }
+    fs::remove_all(work);
+    return 0;
+}

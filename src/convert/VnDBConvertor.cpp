@@ -1,0 +1,226 @@
+#include "VnDBConvertor.h"
+
+#include "VnCrypt.h"
+#include "VnDB.h"
+#include "VnUnpack.h"
+#include "VnUpgradeSteps.h"
+
+// The password is the encoded empty password: a fresh console configuration keeps no password.
+const char* const TVnDBConvertor::ConsoleTemplate =
+    "<vnt-db><table name=\"Admin\"><row><col name=\"Language\"></col><col name=\"SaveState\">1"
+    "</col><col name=\"Left\">0</col><col name=\"Top\">0</col><col name=\"Width\">0</col><col "
+    "name=\"Height\">0</col><col name=\"Splitter\">0</col><col name=\"Maximized\">0</col><col "
+    "name=\"Server\">127.0.0.1</col><col name=\"User\">admin</col><col name=\"Password\">"
+    "C00:P99PMYEj86R/</col><col name=\"Port\">49201</col><col name=\"Log\">0</col></row></table>"
+    "</vnt-db>";
+
+namespace {
+
+constexpr uint32_t SignatureSize = 128;
+// Databases of older versions have steps applied, so they are kept before being replaced.
+constexpr int OldestUntouchedVersion = DatabaseVersionNumber;
+// Files below this version without these markers are not databases the upgrade can read.
+constexpr int MarkedVersion = 3031;
+
+// Copies the file to its name followed by ".bak"; answers the copy's name, empty when the file
+// is gone.
+std::string BackUpFile(const std::string& fileName) {
+    if (!VnPlatform::FileExists(fileName))
+        return std::string();
+    const std::string backup = fileName + ".bak";
+    WriteFileAtomic(backup, ReadFileText(fileName));
+    return backup;
+}
+
+// Clears the database module's references when a tree of the caller's ends.
+class TVnDatabaseScope {
+public:
+    explicit TVnDatabaseScope(TVnXMLElement& root) { CurrentDB = &root; }
+    ~TVnDatabaseScope() {
+        CurrentDB = nullptr;
+        CurrentRow = nullptr;
+    }
+    TVnDatabaseScope(const TVnDatabaseScope&) = delete;
+    TVnDatabaseScope& operator=(const TVnDatabaseScope&) = delete;
+};
+
+bool Contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+} // namespace
+
+TVnDBConvertor::TVnDBConvertor(std::string packageFile)
+    : FPackageFile(std::move(packageFile)), FServerDB(std::make_unique<TVnXMLElement>()),
+      FStateDB(std::make_unique<TVnXMLElement>()) {}
+
+void TVnDBConvertor::ConvertDatabases(const std::string& configFolder,
+                                      const std::string& language) {
+    // Rebuilt from scratch on every run.
+    CurrentDB = nullptr;
+    CurrentRow = nullptr;
+    FServerDB = std::make_unique<TVnXMLElement>();
+    FStateDB = std::make_unique<TVnXMLElement>();
+    FServerFileVersion = FStateFileVersion = 0;
+    FStateBackup = false;
+
+    FServerFileName = configFolder + "server.cfg";
+    std::string text;
+    const bool serverRead = ReadDatabaseFile(FServerFileName, FVersion, text);
+    if (serverRead)
+        FServerFileVersion = FVersion;
+    FNewDatabase = !serverRead || (FVersion < MarkedVersion &&
+                                   !Contains(text, "<table name=\"RASConnections\">") &&
+                                   !Contains(text, "<table name=\"TimeRanges\">"));
+    FServerBackup = VnPlatform::FileExists(FServerFileName) &&
+                    (FNewDatabase || FServerFileVersion < OldestUntouchedVersion);
+    if (FNewDatabase) {
+        text = ExtractDefaultDatabase();
+        FVersion = VersionNumber(DatabaseVersion);
+    }
+    FServerDB->Parse(text);
+    CurrentDB = FServerDB.get();
+    UpgradeServerDatabase(FVersion);
+    SetTableField("Main", "Language", language);
+
+    FStateFileName = configFolder + "state.cfg";
+    int stateVersion = 0;
+    if (!ReadDatabaseFile(FStateFileName, stateVersion, text)) {
+        FStateFileName.clear();
+        return;
+    }
+    FVersion = FStateFileVersion = stateVersion;
+    FStateBackup = FStateFileVersion < OldestUntouchedVersion;
+    FStateDB->Parse(text);
+    // The state upgrade looks up remote mailboxes in the same database; afterwards the table is
+    // the last of server.cfg.
+    TVnXMLElement* const mailboxes = FindTable("RemoteMailboxes");
+    mailboxes->SetParent(FStateDB.get());
+    CurrentDB = FStateDB.get();
+    try {
+        UpgradeStateDatabase(FVersion);
+    } catch (...) {
+        mailboxes->SetParent(FServerDB.get());
+        throw;
+    }
+    mailboxes->SetParent(FServerDB.get());
+}
+
+std::string TVnDBConvertor::ExtractDefaultDatabase() const {
+    TVnArchive archive(FPackageFile, SignatureSize);
+    return archive.ReadEntryText("server.cfg");
+}
+
+int TVnDBConvertor::GetAdminList(std::vector<TVnAdminEntry>& list) {
+    CurrentDB = FServerDB.get();
+    const int admin = static_cast<int>(StrToInt(GetTableField("Main", "Admin")));
+    list.clear();
+    for (TVnXMLElement* user : FindTable("Users")->Children()) {
+        CurrentRow = user;
+        LocateID("Domains", FindField(user, "Domain")->Text);
+        TVnAdminEntry entry;
+        entry.ID = static_cast<int>(StrToInt(FindField(user, "ID")->Text));
+        entry.Text = FindField(user, "Name")->Text + "@" + GetField("Name");
+        list.push_back(entry);
+    }
+    return admin;
+}
+
+void TVnDBConvertor::MoveAdminFirst() {
+    CurrentDB = FServerDB.get();
+    // Without an administrator's row the order of the users stays as it is.
+    if (!LocateID("Users", GetTableField("Main", "Admin")))
+        return;
+    TVnXMLElement* const admin = CurrentRow;
+    TVnXMLElement* const first = FindTable("Users")->Child(0);
+    if (admin == first)
+        return;
+    const std::string adminText = admin->WriteText(-1);
+    admin->Clear();
+    admin->Parse(first->WriteText(-1));
+    first->Clear();
+    first->Parse(adminText);
+}
+
+std::vector<std::string> TVnDBConvertor::SetAdministrator(int userID, const std::string& password) {
+    ApplyAdministrator(userID, password);
+    return WriteDatabases();
+}
+
+void TVnDBConvertor::ApplyAdministrator(int userID, const std::string& password) {
+    CurrentDB = FServerDB.get();
+    if (userID != 0) {
+        const std::string id = IntToStr(userID);
+        if (!LocateID("Users", id))
+            throw EVnException(Format("User %d not found", userID));
+        if (!password.empty())
+            SetField("Password", EncodePassword(password));
+        SetTableField("Main", "Admin", id);
+    }
+    MoveAdminFirst();
+}
+
+std::vector<std::string> TVnDBConvertor::WriteDatabases() {
+    const bool withState = !FStateFileName.empty();
+    const std::string serverTemp = WriteTempFileBeside(FServerFileName, ServerText());
+    std::string stateTemp;
+    std::vector<std::string> written;
+    try {
+        if (withState)
+            stateTemp = WriteTempFileBeside(FStateFileName, DatabaseText(*FStateDB));
+        for (const auto& file : {std::make_pair(FServerBackup, FServerFileName),
+                                 std::make_pair(withState && FStateBackup, FStateFileName)}) {
+            if (!file.first)
+                continue;
+            const std::string backup = BackUpFile(file.second);
+            if (!backup.empty())
+                written.push_back(backup);
+        }
+        CommitTempFile(serverTemp, FServerFileName);
+    } catch (...) {
+        DiscardTempFile(serverTemp);
+        if (!stateTemp.empty())
+            DiscardTempFile(stateTemp);
+        throw;
+    }
+    // What is on disk now is this version: a later write must not replace the copies.
+    FServerBackup = false;
+    written.push_back(FServerFileName);
+    if (withState) {
+        CommitTempFile(stateTemp, FStateFileName);
+        FStateBackup = false;
+        written.push_back(FStateFileName);
+    }
+    return written;
+}
+
+std::string TVnDBConvertor::ServerText() {
+    return DatabaseText(*FServerDB);
+}
+
+void TVnDBConvertor::WriteConsoleConfig(const std::string& consoleFolder, const std::string& user,
+                                        const std::string& language, const std::string& password) {
+    const std::string fileName = consoleFolder + "VNT_Admin.cfg";
+    int version = 0;
+    std::string text;
+    if (!ReadDatabaseFile(fileName, version, text) ||
+        (version < MarkedVersion && !Contains(text, "<col name=\"Top\">")))
+        text = ConsoleTemplate;
+    TVnXMLElement root;
+    root.Parse(text);
+    const TVnDatabaseScope scope(root);
+    CurrentRow = FindTable("Admin")->Child(0);
+    SetField("Language", language);
+    if (!user.empty()) {
+        // The encoded empty password: the console keeps no password, and so it stays.
+        const std::string noPassword = EncodePassword("");
+        if (GetField("Password") != noPassword) {
+            if (!password.empty())
+                SetField("Password", EncodePassword(password));
+            else if (!SameTextAscii(user, GetField("User")))
+                SetField("Password", noPassword);
+        }
+        SetField("User", user);
+    }
+    WriteDatabaseFile(fileName, root);
+}

@@ -1,0 +1,148 @@
+#include "VnArchiveWriter.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <zlib.h>
+
+#include "VnSysUtils.h"
+#include "VnUnpack.h"
+
+namespace {
+
+constexpr uint32_t MaxField = 0x7FFFFFFF;
+
+void WriteLE32(TVnStream& output, uint64_t value) {
+    if (value > MaxField)
+        throw EVnException("Payload too large: sizes must stay below 2 GB");
+    uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16),
+                        uint8_t(value >> 24)};
+    output.WriteBuffer(bytes, sizeof bytes);
+}
+
+void AddTree(TVnArchiveWriter& writer, const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    std::vector<std::pair<std::string, bool>> entries; // name, is a folder
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::string name = it->path().filename().string();
+        if (it->is_directory(error))
+            entries.emplace_back(name, true);
+        else if (it->is_regular_file(error))
+            entries.emplace_back(name, false);
+        else
+            throw EVnException(
+                Format("Cannot pack \"%s\": not a file or folder", it->path().string().c_str()));
+    }
+    if (error)
+        throw EVnException(Format("Cannot read folder \"%s\": %s", folder.string().c_str(),
+                                  error.message().c_str()));
+    std::sort(entries.begin(), entries.end()); // std::string orders bytes as unsigned
+    for (const auto& [name, isFolder] : entries) {
+        if (isFolder) {
+            writer.BeginFolder(name);
+            AddTree(writer, folder / name);
+            writer.EndFolder();
+        } else {
+            writer.AddFile(name, ReadFileText((folder / name).string()));
+        }
+    }
+}
+
+} // namespace
+
+TVnArchiveWriter::TVnArchiveWriter(TVnStream& output)
+    : FOutput(output), FStart(output.Position()) {}
+
+void TVnArchiveWriter::WriteHeader(uint8_t kind, const std::string& name) {
+    if (!IsSafeEntryName(name))
+        throw EVnException(Format("Invalid entry name \"%s\"", name.c_str()));
+    if (FPrefix.size() + name.size() > MaxEntryPath)
+        throw EVnException(Format("Entry path too long: \"%s%s\"", FPrefix.c_str(), name.c_str()));
+    uint8_t head[2] = {kind, uint8_t(name.size())};
+    FOutput.WriteBuffer(head, sizeof head);
+    FOutput.WriteBuffer(name.data(), name.size());
+}
+
+void TVnArchiveWriter::AddFile(const std::string& name, const std::string& data) {
+    uLongf packedSize = compressBound(uLong(data.size()));
+    std::unique_ptr<Bytef[]> packed(new Bytef[packedSize]);
+    if (data.size() > MaxField ||
+        compress2(packed.get(), &packedSize, reinterpret_cast<const Bytef*>(data.data()),
+                  uLong(data.size()), Z_BEST_COMPRESSION) != Z_OK)
+        throw EVnException(Format("Cannot compress \"%s\"", name.c_str()));
+    WriteHeader(EntryFile, name);
+    WriteLE32(FOutput, data.size());
+    WriteLE32(FOutput, packedSize);
+    FOutput.WriteBuffer(packed.get(), packedSize);
+}
+
+void TVnArchiveWriter::BeginFolder(const std::string& name) {
+    WriteHeader(EntryFolder, name);
+    FLevels.push_back(FPrefix.size());
+    FPrefix += name;
+    FPrefix += PathDelim;
+}
+
+void TVnArchiveWriter::EndFolder() {
+    if (FLevels.empty())
+        throw EVnException("EndFolder without a folder");
+    uint8_t kind = EntryFolderEnd;
+    FOutput.WriteBuffer(&kind, 1);
+    FPrefix.resize(FLevels.back());
+    FLevels.pop_back();
+}
+
+void TVnArchiveWriter::AddFolderTree(const std::string& folder) {
+    AddTree(*this, std::filesystem::path(ExpandFileName(folder)));
+}
+
+void TVnArchiveWriter::Finish() {
+    if (!FLevels.empty())
+        throw EVnException("Finish with an open folder");
+    WriteLE32(FOutput, uint64_t(FOutput.Position() - FStart));
+}
+
+TVnSigner ExponentSigner(const TVnLongNumber& modulus, const TVnLongNumber& privateExponent) {
+    return [modulus, privateExponent](const uint8_t* plaintext, uint8_t* signature) {
+        TVnLongNumber m;
+        LongFromBytes(m, plaintext);
+        LongPowMod(m, m, privateExponent, modulus);
+        LongToBytes(signature, m);
+    };
+}
+
+std::array<uint8_t, LongBytes> SignaturePlaintext(const TVnDigest& digest) {
+    std::array<uint8_t, LongBytes> block{};
+    std::copy(digest.begin(), digest.end(), block.begin());
+    block[126] = uint8_t(digest.size());
+    block[127] = 0x01;
+    return block;
+}
+
+void AppendSignature(TVnStream& package, const TVnSigner& sign) {
+    TVnDigest digest;
+    DigestStream(package, package.Size(), digest);
+    uint8_t signature[LongBytes];
+    sign(SignaturePlaintext(digest).data(), signature);
+    package.WriteBuffer(signature, sizeof signature);
+}
+
+void WritePackage(const std::string& stubFile, const std::string& payloadFolder,
+                  const std::string& outputFile, const TVnSigner& sign) {
+    if (!VnPlatform::DirectoryExists(payloadFolder))
+        throw EVnException(Format("Folder \"%s\" not found", payloadFolder.c_str()));
+    std::string stub = ReadFileText(stubFile);
+    auto output = std::make_unique<TVnFileStream>(outputFile, TVnFileStream::Mode::Create);
+    try {
+        output->WriteBuffer(stub.data(), stub.size());
+        TVnArchiveWriter writer(*output);
+        writer.AddFolderTree(payloadFolder);
+        writer.Finish();
+        AppendSignature(*output, sign);
+    } catch (...) {
+        output.reset();
+        VnPlatform::DeleteFile(outputFile);
+        throw;
+    }
+}

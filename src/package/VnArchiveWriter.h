@@ -1,0 +1,57 @@
+// The publisher's side of the payload package: writes archive bodies in the format TVnArchive
+// reads and appends signature blocks that CheckStreamSignature accepts. Every zlib stream is
+// compressed at level 9 (header 78 DA) and nothing time- or machine-dependent is written, so the
+// same input always gives the same bytes.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "VnLongNumbers.h"
+#include "VnMD5.h"
+
+class TVnStream;
+
+class TVnArchiveWriter {
+public:
+    // The body starts at the output's current position.
+    explicit TVnArchiveWriter(TVnStream& output);
+
+    // Names must pass IsSafeEntryName and paths stay within MaxEntryPath; EVnException
+    // otherwise.
+    void AddFile(const std::string& name, const std::string& data);
+    void BeginFolder(const std::string& name);
+    void EndFolder();
+    // Every file and folder inside `folder` (not the folder itself), each folder's entries in
+    // byte-wise name order.
+    void AddFolderTree(const std::string& folder);
+    // Writes the 4-byte body length; every folder must have been ended.
+    void Finish();
+
+private:
+    void WriteHeader(uint8_t kind, const std::string& name);
+
+    TVnStream& FOutput;
+    int64_t FStart;
+    std::string FPrefix;         // path of the open folder, with a trailing "\"
+    std::vector<size_t> FLevels; // FPrefix lengths of the enclosing folders
+};
+
+// The private-key operation on one 128-byte little-endian block.
+using TVnSigner = std::function<void(const uint8_t* plaintext, uint8_t* signature)>;
+
+// m^d mod n with the program's own long numbers: a signer for tests and tools without OpenSSL.
+TVnSigner ExponentSigner(const TVnLongNumber& modulus, const TVnLongNumber& privateExponent);
+
+// The plaintext of a signature block: the digest, zero filler, length 16, flags 0x01.
+std::array<uint8_t, LongBytes> SignaturePlaintext(const TVnDigest& digest);
+
+// Appends the signature block over the stream's whole content.
+void AppendSignature(TVnStream& package, const TVnSigner& sign);
+
+// Writes a signed package: the bytes of stubFile, the archive of payloadFolder, its length and
+// the signature block. A failure leaves no output file behind.
+void WritePackage(const std::string& stubFile, const std::string& payloadFolder,
+                  const std::string& outputFile, const TVnSigner& sign);

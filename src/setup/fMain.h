@@ -1,0 +1,129 @@
+// The wizard form frmMain: five pages in a notebook above Back, Next and Cancel. The form builds
+// its controls in code (its form description), holds the page flow and the install actions, and
+// reaches the user only through the user-interface services (VnVisUtils).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "VnControls.h"
+#include "VnTLanguage.h"
+#include "VnVisUtils.h"
+
+class TVnArchive;
+class TVnDBConvertor;
+
+// The product name and version: used only in the title.
+extern const char* const ProductVersionName; // "Vantro Mail Server 3.08"
+
+class TfrmMain : public TVnForm {
+public:
+    enum TPage { pgLanguage, pgLicense, pgFolder, pgAdmin, pgFinish, PageCount };
+
+    // The form description: every control with its name, design bounds and placeholder caption.
+    explicit TfrmMain(TVnComponent& application);
+    ~TfrmMain() override;
+
+    // The construction steps of start-up: the error reporter, the administrator flag, the
+    // agreement memo, the payload archive on packageFile, the language object, the form's
+    // adjustments, page 0 and the configuration upgrader.
+    void InitForm(const std::string& packageFile);
+    // Releases the upgrader, the language object and the archive; a second call does nothing.
+    void DoneForm();
+
+    void ShowPage(int index);
+    void RefreshPage(int index);
+    int PageIndex() const { return ntbMain->PageIndex(); }
+
+    // Next: the action of the page being left, then the next page (or the end).
+    void NextClick();
+    // A failed check shows the field message for a control that is showing and enabled,
+    // focuses it and ends the event handler silently (EAbort).
+    void CheckField(bool ok, TVnWinControl& control, const std::string& fieldName);
+
+    bool Administrator() const { return FAdministrator; }
+    TVnTLanguage* Language() const { return FLanguage.get(); }
+    int Margin() const { return FMargin; }
+
+    // Called for every entry extracted from the payload, with its path in the archive.
+    std::function<void(const std::string& entryPath, bool isFolder)> OnExtract;
+
+    // The controls, named as in the language file.
+    TVnNotebook* ntbMain;
+    TVnPage *pgeLanguage, *pgeLicense, *pgeFolder, *pgeAdmin, *pgeFinish;
+    // Page 0.
+    TVnBevel* bvlMain;
+    TVnBevel* bvlImage;
+    TVnShape* shpImage; // the coloured ground behind the image
+    TVnImage* imgMain;
+    TVnLabel* lblLanguage;
+    TVnComboBox* cobLanguage;
+    TVnLabel* lblDescription;
+    TVnLabel* lblWebSite;
+    TVnLabel* lblCopyright;
+    // Page 1: memAgreement is the placeholder list box until InitForm puts the memo there.
+    TVnMemo* memAgreement = nullptr;
+    TVnCheckBox* chbAccept;
+    // Page 2.
+    TVnLabel* lblFolder;
+    TVnEdit* edtFolder;
+    TVnButton* btnBrowse;
+    TVnLabel* lblFolderInfo;
+    TVnLabel* lblFolderImportant;
+    TVnBevel* bvlSetupType;
+    TVnRadioButton* rbtFullSetup;
+    TVnRadioButton* rbtConsoleSetup;
+    TVnProgressBar* prgInstall;
+    // Page 3.
+    TVnLabel* lblAdmin;
+    TVnComboBox* cobAdmin;
+    TVnCheckBox* chbPassword;
+    TVnLabel* lblPassword;
+    TVnEdit* edtPassword;
+    TVnLabel* lblConfirm;
+    TVnEdit* edtConfirm;
+    TVnLabel* lblAdminInfo;
+    // Page 4.
+    TVnBevel* bvlFinish;
+    TVnLabel* lblFinish;
+    TVnCheckBox* chbRegisterService;
+    TVnCheckBox* chbStartServer;
+    // The button strip.
+    TVnBevel* bvlButtons;
+    TVnButton* btnBack;
+    TVnButton* btnNext;
+    TVnButton* btnCancel;
+    TVnLabel* lblStep;
+
+private:
+    template <class T>
+    T* Make(TVnWinControl* parent, const char* name, int left, int top, int width, int height,
+            const std::string& caption = "");
+    void BuildPages();
+    // The form's adjustments of start-up.
+    void AdjustForm();
+    // The spacing rules of the texts that depend on the language.
+    void PlaceTexts();
+    void LanguageChange();
+    void BrowseClick();
+    void FormKeyDown(int key);
+    void FolderAction(int& nextPage);
+    void AdminAction();
+    void FinishAction();
+    // ExtractFolder with a step of the progress bar after every file.
+    void ExtractPayload(const std::string& path, const std::string& folder);
+    // A text of the wizard's table in the current language.
+    const std::string& Text(TVnSetupText index) const { return FTexts->Text(index); }
+    bool ConsoleSetup() const { return rbtConsoleSetup->Checked(); }
+    std::string Folder() const { return edtFolder->Text(); }
+
+    TVnListBox* FAgreementBox;
+    bool FAdministrator = false;
+    int FMargin = 0;
+    std::unique_ptr<TVnArchive> FArchive;
+    std::unique_ptr<TVnTLanguage> FLanguage;
+    // The language object as its loads report it (FLanguage is set only once the first is done).
+    const TVnTLanguage* FTexts = nullptr;
+    std::unique_ptr<TVnDBConvertor> FConvertor;
+};

@@ -1,0 +1,29 @@
+// vntsetup install: the wizard's own form driven through its pages without a window, with the
+// answers taken from the command line.
+#include <cstdio>
+
+#include "VnCommands.h"
+#include "VnSysUtils.h"
+#include "VnUnattended.h"
+
+int CmdInstall(const std::vector<std::string>& words) {
+    TVnArgs args(words, {"--dir", "--lang", "--admin", "--password"},
+                 {"--console-only", "--no-start", "--no-service"});
+    args.ExpectPositional(1, "install PACKAGE --dir DIR [--console-only] [--lang en|ru] "
+                             "[--admin NAME@DOMAIN] [--password TEXT] [--no-start] [--no-service]");
+    TVnInstallAnswers answers;
+    answers.Folder = args.Required("--dir");
+    answers.ConsoleOnly = args.Has("--console-only");
+    answers.Language = args.Value("--lang");
+    answers.Admin = args.Value("--admin");
+    answers.HasPassword = args.Has("--password");
+    answers.Password = args.Value("--password");
+    answers.StartServer = !args.Has("--no-start");
+    answers.RegisterService = !args.Has("--no-service");
+    const auto print = [](const std::string& line) {
+        std::fprintf(stdout, "%s\n", line.c_str());
+        std::fflush(stdout);
+    };
+    TVnConsoleServices services(print);
+    return RunUnattended(args.Positional()[0], answers, services, print);
+}

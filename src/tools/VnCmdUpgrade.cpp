@@ -1,0 +1,89 @@
+// vntsetup upgrade: the configuration upgrade and the administrator page of the wizard, unattended.
+#include <cstdio>
+
+#include "VnCommands.h"
+#include "VnDB.h"
+#include "VnDBConvertor.h"
+#include "VnSysUtils.h"
+
+namespace {
+
+const char* const Usage = "upgrade FOLDER --package PACKAGE --lang CODE [--admin NAME@DOMAIN] "
+                          "[--password TEXT] [--dry-run]";
+
+std::string ListText(const std::vector<TVnAdminEntry>& list) {
+    std::string text;
+    for (const TVnAdminEntry& entry : list)
+        text += (text.empty() ? "" : ", ") + entry.Text;
+    return text;
+}
+
+// The entry named by --admin, or else the current administrator's.
+const TVnAdminEntry& ChooseAdministrator(const std::vector<TVnAdminEntry>& list, int adminID,
+                                         const TVnArgs& args) {
+    if (list.empty())
+        throw EVnException("server.cfg has no users to choose the administrator from");
+    if (args.Has("--admin")) {
+        const std::string wanted = args.Value("--admin");
+        for (const TVnAdminEntry& entry : list)
+            if (SameTextAscii(entry.Text, wanted))
+                return entry;
+        throw EVnException(
+            Format("No user \"%s\"; the users are: %s", wanted.c_str(), ListText(list).c_str()));
+    }
+    for (const TVnAdminEntry& entry : list)
+        if (entry.ID == adminID)
+            return entry;
+    throw EVnException(Format("server.cfg names no administrator among its users; choose one "
+                              "with --admin (%s)",
+                              ListText(list).c_str()));
+}
+
+std::string FoundText(const char* file, int version) {
+    return version == 0 ? Format("%s: none", file) : Format("%s: version %d", file, version);
+}
+
+} // namespace
+
+int CmdUpgrade(const std::vector<std::string>& words) {
+    const TVnArgs args(words, {"--package", "--lang", "--admin", "--password"}, {"--dry-run"});
+    args.ExpectPositional(1, Usage);
+    const std::string folder = IncludeTrailingPathDelimiter(args.Positional()[0]);
+    const std::string package = args.Required("--package");
+    const std::string language = args.Required("--lang");
+    const std::string password = args.Value("--password");
+    const bool dryRun = args.Has("--dry-run");
+    if (!VnPlatform::DirectoryExists(folder))
+        throw EVnException(Format("Folder \"%s\" not found", folder.c_str()));
+
+    TVnDBConvertor convertor(package);
+    convertor.ConvertDatabases(folder + "Config\\", language);
+    std::vector<TVnAdminEntry> list;
+    const int adminID = convertor.GetAdminList(list);
+    const TVnAdminEntry& admin = ChooseAdministrator(list, adminID, args);
+    if (convertor.NewDatabase() && password.empty())
+        throw EVnException("server.cfg is new (the default database): the administrator needs a "
+                           "password, give it with --password");
+
+    // In a dry run the report goes to standard error, so that standard output is the file.
+    FILE* const report = dryRun ? stderr : stdout;
+    std::fprintf(report, "%s%s\n", FoundText("server.cfg", convertor.ServerFileVersion()).c_str(),
+                 convertor.NewDatabase() ? " (replaced by the default database)" : "");
+    std::fprintf(report, "%s\n", FoundText("state.cfg", convertor.StateFileVersion()).c_str());
+    std::fprintf(report, "written as: version %s (%d)\n", DatabaseVersion, DatabaseVersionNumber);
+    std::fprintf(report, "administrator: %s\n", admin.Text.c_str());
+    if (dryRun) {
+        convertor.ApplyAdministrator(admin.ID, password);
+        const std::string text = convertor.ServerText();
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fprintf(report, "dry run: nothing written\n");
+        return 0;
+    }
+    ForceFolders(folder + "Config\\");
+    ForceFolders(folder + "VNT_Admin\\");
+    for (const std::string& file : convertor.SetAdministrator(admin.ID, password))
+        std::fprintf(report, "written: %s\n", file.c_str());
+    TVnDBConvertor::WriteConsoleConfig(folder + "VNT_Admin\\", admin.Text, language, password);
+    std::fprintf(report, "written: %s\n", (folder + "VNT_Admin\\VNT_Admin.cfg").c_str());
+    return 0;
+}

@@ -1,0 +1,32 @@
+// vntsetup verify: the setup program's own signature check on a package.
+#include <cstdio>
+#include <cstring>
+
+#include "VnCommands.h"
+#include "VnPublicKey.h"
+#include "VnSignature.h"
+#include "VnSysUtils.h"
+
+static_assert(VnPublicKeyRecordSize == KeyRecordSize, "the public key record has 256 bytes");
+
+int CmdVerify(const std::vector<std::string>& words) {
+    TVnArgs args(words, {"--public-key"}, {});
+    args.ExpectPositional(1, "verify PACKAGE [--public-key PUBLIC.key]");
+    TVnKeyRecord key;
+    std::memcpy(key, VnPublicKeyRecord, sizeof key);
+    if (args.Has("--public-key")) {
+        const std::string keyFile = args.Value("--public-key");
+        const std::string record = ReadFileText(keyFile);
+        if (record.size() != sizeof key)
+            throw EVnException(
+                Format("\"%s\" is not a 256-byte public key record", keyFile.c_str()));
+        std::memcpy(key, record.data(), sizeof key);
+    }
+    const std::string package = ExpandFileName(args.Positional()[0]);
+    if (!CheckFileSignature(key, package)) {
+        std::fprintf(stderr, "%s\n", WithFullStop(FileCorruptedMessage(package)).c_str());
+        return 1;
+    }
+    std::printf("OK\n");
+    return 0;
+}

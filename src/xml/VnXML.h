@@ -1,0 +1,122 @@
+// The element tree: the in-memory form of the language file and of every configuration database,
+// with its parser and writer. Text is 8-bit bytes; nothing is converted on reading or writing.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VnSysUtils.h"
+
+class TVnXMLElement;
+
+// The ordered children of an element, owned by it. Stored as a gap buffer, so that a run of
+// removals or insertions that moves steadily through the list (a walk that deletes rows as it
+// goes) costs constant time per step, while access by index stays constant time.
+class TVnXMLElementList {
+public:
+    class Iterator {
+    public:
+        Iterator(const TVnXMLElementList* list, int index) : FList(list), FIndex(index) {}
+        TVnXMLElement* operator*() const { return (*FList)[FIndex]; }
+        Iterator& operator++() {
+            ++FIndex;
+            return *this;
+        }
+        bool operator!=(const Iterator& other) const { return FIndex != other.FIndex; }
+
+    private:
+        const TVnXMLElementList* FList;
+        int FIndex;
+    };
+
+    int Count() const { return static_cast<int>(FItems.size() - (FGapEnd - FGapBegin)); }
+    // Unchecked: 0 <= index < Count().
+    TVnXMLElement* operator[](int index) const { return FItems[Physical(index)].get(); }
+    Iterator begin() const { return Iterator(this, 0); }
+    Iterator end() const { return Iterator(this, Count()); }
+
+private:
+    friend class TVnXMLElement;
+    using TItems = std::vector<std::unique_ptr<TVnXMLElement>>;
+
+    size_t Physical(int index) const {
+        size_t i = static_cast<size_t>(index);
+        return i < FGapBegin ? i : i + (FGapEnd - FGapBegin);
+    }
+    void MoveGap(size_t index);
+    void Add(std::unique_ptr<TVnXMLElement> item);
+    // Removes the item from the list and hands back its ownership.
+    std::unique_ptr<TVnXMLElement> Extract(const TVnXMLElement* item);
+    // Empties the list; the items in order.
+    TItems TakeAll();
+
+    TItems FItems; // slots [FGapBegin, FGapEnd) are the gap and hold nothing
+    size_t FGapBegin = 0, FGapEnd = 0;
+};
+
+class TVnXMLElement {
+public:
+    std::string Name;                    // the tag; may be empty
+    std::vector<std::string> Attributes; // entries "name=value", in order, duplicates allowed
+    std::string Text;                    // character content, unescaped
+    bool IsContainer = false;            // start and end tag on lines of their own, no Text
+    bool BlankLineAfter = false;         // an empty line after the end tag
+
+    // A new root element: empty, no parent. Children are made with AddChild.
+    TVnXMLElement() = default;
+    // Unlinks the element from its parent and destroys its whole subtree.
+    ~TVnXMLElement();
+    TVnXMLElement(const TVnXMLElement&) = delete;
+    TVnXMLElement& operator=(const TVnXMLElement&) = delete;
+
+    // delete with unlink from the parent; for elements made by AddChild (or by new).
+    void Destroy() { delete this; }
+
+    const TVnXMLElementList& Children() const { return FChildren; }
+    TVnXMLElement* Parent() const { return FParent; }
+
+    // Destroys all children, last child first; everything else stays.
+    void Clear();
+    int ChildCount() const { return FChildren.Count(); }
+    // EListError "List index out of bounds (%d)" outside 0 .. ChildCount()-1.
+    TVnXMLElement* Child(int index) const;
+    // A new empty element appended as the last child.
+    TVnXMLElement* AddChild();
+    // Moves the element to the end of another parent's children. With none, the element becomes
+    // a root and the caller owns it (Destroy or delete it); a root given a parent passes into the
+    // parent's ownership.
+    void SetParent(TVnXMLElement* parent);
+
+    // The first child whose Name equals name byte for byte; element is written only when found.
+    bool FindChild(const std::string& name, TVnXMLElement*& element) const;
+    // The first child with an attribute entry equal to attrName=value without regard to case
+    // (the locale's comparison); element is written only when found.
+    bool FindChildByAttr(const std::string& attrName, const std::string& value,
+                         TVnXMLElement*& element) const;
+    // The value of the first attribute whose name equals attrName without regard to case; empty
+    // when there is none.
+    std::string AttrValue(const std::string& attrName) const;
+
+    // Parses text into this element: replaces Name and Text, appends to Attributes and Children.
+    // Malformed input raises EVnException "Incorrect XML data" and leaves what was built so far.
+    void Parse(const std::string& text);
+    // The element and its subtree as text, indented 2 * level spaces (none for level <= 0).
+    std::string WriteText(int level) const;
+    // WriteText(-1) in one checked write.
+    void SaveToStream(TVnStream& stream) const;
+    // WriteText(-1) into the file, safely: the text goes to a temporary file beside it, which is
+    // flushed and then moved over the old file. On failure the old file stays as it was.
+    void SaveToFile(const std::string& fileName) const;
+
+private:
+    TVnXMLElementList FChildren;
+    TVnXMLElement* FParent = nullptr;
+};
+
+// The entity escaping of element text: the five characters > < ' & " as &gt; &lt; &apos; &amp;
+// &quot;. Unescaping is a single pass that knows the same five names in any letter case and
+// copies every other entity unchanged.
+std::string XMLEscape(const std::string& text);
+std::string XMLUnescape(const std::string& text);

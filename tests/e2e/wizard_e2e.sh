@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# The real wizard end to end: VNT_Setup.exe, packed with the demo payload and signed with the test
+# key, runs under Wine in a virtual X server and is driven with the keyboard (xdotool):
+#   1. a full install into the default folder (under "Program Files", with its blank) in English;
+#   2. the same in Russian (LC_ALL=ru_RU.UTF-8);
+#   3. a package with one changed byte: the corrupted message, exit code 1.
+# It checks the installed files, the databases, the console configuration and the stand-in
+# monitor's log, and keeps a screenshot (PNG) of every page under the screenshot folder.
+#
+# usage: tests/e2e/wizard_e2e.sh NATIVE_BUILD WIN_BUILD [SCREENSHOT_DIR]
+#   NATIVE_BUILD  build folder of the native tree (its src/tools/vntsetup packs the package)
+#   WIN_BUILD     build folder of a Windows cross build (src/VNT_Setup.exe and, from the
+#                 payload_src target vn_payload, the staged payload/ with the stand-ins): the
+#                 32-bit build runs under wine, the 64-bit one (for machines that cannot execute
+#                 32-bit code) under wine64
+#   SCREENSHOT_DIR  default: WIN_BUILD/e2e-screenshots
+# Exit codes: 0 passed, 1 failed, 77 skipped (Wine cannot run the build's programs here).
+set -uo pipefail
+
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+NATIVE="$(cd "${1:?native build folder}" && pwd)"
+WIN="$(cd "${2:?Windows build folder}" && pwd)"
+SHOTS="${3:-$WIN/e2e-screenshots}"
+VNTSETUP="$NATIVE/src/tools/vntsetup"
+STUB="$WIN/src/VNT_Setup.exe"
+PAYLOAD="$WIN/payload"
+WORK="$(mktemp -d /tmp/vnt-e2e.XXXXXX)"
+if grep -q 'x86_64-w64-mingw32' "$WIN/CMakeCache.txt" 2>/dev/null; then
+    WINE=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64 ARCH=win64
+else
+    WINE=wine WINESERVER=wineserver ARCH=win32
+fi
+export WINEDEBUG=-all WINEARCH=$ARCH WINEDLLOVERRIDES="mscoree,mshtml="
+FAILED=0
+
+fail() { echo "FAIL: $*"; FAILED=1; }
+pass() { echo "ok:   $*"; }
+
+for tool in "$WINE" xvfb-run xdotool import; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+for file in "$VNTSETUP" "$STUB" "$PAYLOAD/Setup/VNT_Monitor.exe"; do
+    [ -e "$file" ] || { echo "FAIL: $file is missing (build vntsetup, VNT_Setup and vn_payload)"; exit 1; }
+done
+# Wine's loader must be able to run here at all.
+if ! WINEPREFIX="$WORK/probe" timeout 300 "$WINE" cmd /c exit >"$WORK/probe.log" 2>&1; then
+    echo "SKIP: $WINE cannot run Windows programs on this machine:"
+    sed 's/^/    /' "$WORK/probe.log" | head -5
+    exit 77
+fi
+mkdir -p "$SHOTS"
+
+"$VNTSETUP" pack --stub "$STUB" --payload "$PAYLOAD" --private-key "$ROOT/keys/test_private.pem" \
+    --output "$WORK/VNT_Setup.exe" >/dev/null || { echo "FAIL: pack"; exit 1; }
+
+# One run of the wizard in a fresh Wine prefix whose programs open in a virtual desktop "vnt".
+# $1 name, $2 locale, $3 the keyboard script (a function), $4 package.
+run_wizard() {
+    local name=$1 locale=$2 script=$3 package=$4
+    export WINEPREFIX="$WORK/prefix-$name"
+    LC_ALL=$locale "$WINE" wineboot -i >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d vnt /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v vnt /d 800x600 /f >/dev/null 2>&1
+    "$WINESERVER" -w
+    cat >"$WORK/inner-$name.sh" <<EOF
+#!/usr/bin/env bash
+export WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEARCH=$ARCH LC_ALL=$locale
+cd "$WORK"
+"$WINE" "$package" &
+PID=\$!
+echo \$PID >"$WORK/pid-$name"
+wait \$PID
+echo \$? >"$WORK/rc-$name"
+"$WINESERVER" -w
+EOF
+    chmod +x "$WORK/inner-$name.sh"
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
+        '$WORK/inner-$name.sh' &
+        INNER=\$!
+        source '$WORK/keys.sh'
+        $script '$name'
+        wait \$INNER
+    "
+    cat "$WORK/rc-$name" 2>/dev/null || echo 255
+}
+
+# The keyboard scripts, run inside the X server beside the wizard.
+cat >"$WORK/keys.sh" <<EOF
+SHOTS="$SHOTS"
+PF="$WORK/prefix-\$1/drive_c/Program Files/VantroMS"
+desktop() { xdotool search --name 'vnt - Wine desktop' 2>/dev/null | head -1; }
+wait_desktop() {
+    for i in \$(seq 1 120); do [ -n "\$(desktop)" ] && return 0; sleep 1; done
+    return 1
+}
+shot() { sleep 2; import -window root "\$SHOTS/\$1.png"; }
+key() { xdotool windowfocus --sync "\$(desktop)" 2>/dev/null; xdotool key --delay 100 "\$@"; sleep 1; }
+type_text() { xdotool type --delay 100 "\$1"; sleep 1; }
+wait_for() { for i in \$(seq 1 120); do [ -e "\$1" ] && return 0; sleep 1; done; return 1; }
+install_pages() {
+    local lang=\$1
+    wait_desktop; sleep 8
+    shot "\$lang-page0-welcome";  key Return
+    shot "\$lang-page1-license";  key Tab space Return
+    shot "\$lang-page2-folder";   key Return
+    wait_for "\$PF/VNT_Admin/VNT_Admin.cfg"
+    shot "\$lang-page3-admin"
+    type_text secret; key Tab; type_text secret; key Return
+    wait_for "\$PF/Config/server.cfg"
+    shot "\$lang-page4-finish";   key Return
+}
+script_en() { install_pages en; }
+script_ru() { install_pages ru; }
+script_corrupted() {
+    wait_desktop; sleep 6
+    shot corrupted-message; key Return
+}
+EOF
+
+check_install() {
+    local name=$1 lang=$2 rc=$3
+    local pf="$WORK/prefix-$name/drive_c/Program Files/VantroMS"
+    [ "$rc" = 0 ] && pass "$name: exit code 0" || fail "$name: exit code $rc"
+    for f in VantroMS.exe VNT_Monitor.exe license_en.txt WWW/vantroms_default.html \
+             VNT_Admin/VNT_Admin.exe VNT_Admin/VNT_Admin_en.chm Config/server.cfg; do
+        [ -e "$pf/$f" ] && pass "$name: $f installed" || fail "$name: $f missing"
+    done
+    [ -d "$pf/Config" ] || fail "$name: Config folder missing"
+    grep -q 'ver="3.08"' "$pf/Config/server.cfg" 2>/dev/null &&
+        pass "$name: server.cfg is version 3.08" || fail "$name: server.cfg version"
+    grep -q "<col name=\"Language\">$lang</col>" "$pf/Config/server.cfg" 2>/dev/null &&
+        pass "$name: server language $lang" || fail "$name: server language"
+    local console="$pf/VNT_Admin/VNT_Admin.cfg"
+    grep -q "<col name=\"Language\">$lang</col>" "$console" 2>/dev/null &&
+        grep -q '<col name="User">[^<]*@[^<]*</col>' "$console" 2>/dev/null &&
+        pass "$name: console configuration" || fail "$name: console configuration"
+    local log="$pf/VNT_Monitor.log"
+    local expected='"C:\Program Files\VantroMS\VNT_Monitor.exe" /start /service'
+    if [ -f "$log" ] && tr -d '\r' <"$log" | grep -qxF "$expected"; then
+        pass "$name: monitor started as $expected"
+    else
+        fail "$name: monitor log: $(cat "$log" 2>/dev/null || echo missing)"
+    fi
+    [ -e "$WORK/prefix-$name/drive_c/Program.log" ] && fail "$name: C:\\Program was started"
+    for page in page0-welcome page1-license page2-folder page3-admin page4-finish; do
+        [ -s "$SHOTS/$lang-$page.png" ] || fail "$name: screenshot $lang-$page missing"
+    done
+}
+
+rc=$(run_wizard en en_US.UTF-8 script_en "$WORK/VNT_Setup.exe" | tail -1)
+check_install en en "$rc"
+
+rc=$(run_wizard ru ru_RU.UTF-8 script_ru "$WORK/VNT_Setup.exe" | tail -1)
+check_install ru ru "$rc"
+
+# One changed byte in the middle of the package.
+python3 - "$WORK/VNT_Setup.exe" "$WORK/Damaged.exe" <<'EOF'
+import sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+data[len(data) // 2] ^= 1
+open(sys.argv[2], 'wb').write(data)
+EOF
+rc=$(run_wizard corrupted en_US.UTF-8 script_corrupted "$WORK/Damaged.exe" | tail -1)
+[ "$rc" = 1 ] && pass "damaged package: exit code 1" || fail "damaged package: exit code $rc"
+[ -e "$WORK/prefix-corrupted/drive_c/Program Files/VantroMS" ] &&
+    fail "damaged package: something was installed"
+[ -s "$SHOTS/corrupted-message.png" ] || fail "damaged package: no screenshot"
+
+echo "screenshots: $SHOTS"
+if [ "$FAILED" = 0 ]; then
+    echo "wizard e2e: passed"
+    rm -rf "$WORK"
+else
+    echo "wizard e2e: FAILED (work folder kept: $WORK)"
+fi
+exit "$FAILED"

@@ -1,0 +1,139 @@
+// The unattended install: the wizard driven through its pages by answers, as vntsetup runs it.
+#include "PackageTestSupport.h"
+#include "SetupTestSupport.h"
+#include "VnCp1251.h"
+#include "VnSysUtils.h"
+#include "VnUnattended.h"
+
+namespace {
+
+class UnattendedTest : public testing::Test {
+protected:
+    void TearDown() override {
+        VnPlatform::SetCurrentDirectory(FOldDirectory);
+        SetErrorReporter(nullptr);
+        MsgFileNotFound = "File \"%s\" not found";
+        MsgFileCorrupted = "File \"%s\" corrupted";
+    }
+    int Run(const std::string& package, const TVnInstallAnswers& answers) {
+        return RunUnattended(package, answers, Services,
+                             [this](const std::string& line) { Lines.push_back(line); });
+    }
+    bool Printed(const std::string& line) const {
+        return std::find(Lines.begin(), Lines.end(), line) != Lines.end();
+    }
+
+    TScriptServices Services;
+    std::vector<std::string> Lines;
+    TTempFolder Target;
+    std::string FOldDirectory = VnPlatform::CurrentDirectory();
+};
+
+TEST_F(UnattendedTest, FullInstallRunsEveryPageAndStartsTheServer) {
+    TVnInstallAnswers answers;
+    answers.Folder = Target.Path() + "Program Files\\VantroMS";
+    answers.HasPassword = true;
+    answers.Password = "pw";
+    EXPECT_EQ(0, Run(DemoPackage(), answers));
+    for (const char* step :
+         {"Step 1 of 5", "Step 2 of 5", "Step 3 of 5", "Step 4 of 5", "Step 5 of 5"})
+        EXPECT_TRUE(Printed(step)) << step;
+    EXPECT_TRUE(Printed("Extracting Setup\\VNT_Admin"));
+    const std::string folder = IncludeTrailingPathDelimiter(ExpandFileName(answers.Folder));
+    EXPECT_TRUE(PathExists(folder + "Config\\server.cfg"));
+    ASSERT_EQ(1u, Services.Started.size());
+    EXPECT_EQ("\"" + folder + "VNT_Monitor.exe\" /start /service", Services.Started[0]);
+}
+
+TEST_F(UnattendedTest, RelativePackageAndFolderAreTakenFromTheStartingFolder) {
+    WriteBytes(Target / "setup.exe", ReadBytes(DemoPackage()));
+    ASSERT_TRUE(VnPlatform::SetCurrentDirectory(Target.Path()));
+    TVnInstallAnswers answers;
+    answers.Folder = "rel";
+    answers.HasPassword = true;
+    answers.Password = "pw";
+    EXPECT_EQ(0, Run("setup.exe", answers));
+    EXPECT_TRUE(PathExists(Target.Path() + "rel\\Config\\server.cfg"));
+    EXPECT_TRUE(PathExists(Target.Path() + "rel\\VNT_Admin\\VNT_Admin.cfg"));
+}
+
+TEST_F(UnattendedTest, MissingPasswordOnANewDatabaseFailsWithTheFieldMessage) {
+    TVnInstallAnswers answers;
+    answers.Folder = Target.Path() + "x";
+    answers.Language = "ru";
+    EXPECT_EQ(1, Run(DemoPackage(), answers));
+    ASSERT_FALSE(Services.Messages.empty());
+    EXPECT_EQ(VN_CP1251("Поле \"Пароль администратора:\" содержит некорректное значение."),
+              Services.Messages.back().Text);
+    EXPECT_TRUE(Printed(VN_CP1251("Шаг 4 из 5")));
+    EXPECT_FALSE(PathExists(Target.Path() + "x\\Config\\server.cfg"));
+}
+
+TEST_F(UnattendedTest, ConsoleOnlyAndNonAdministratorChoices) {
+    TVnInstallAnswers answers;
+    answers.Folder = Target.Path() + "c";
+    answers.ConsoleOnly = true;
+    EXPECT_EQ(0, Run(DemoPackage(), answers));
+    EXPECT_TRUE(Printed("Step 3 of 4"));
+    EXPECT_TRUE(Printed("Step 4 of 4"));
+    EXPECT_FALSE(Printed("Step 4 of 5"));
+    EXPECT_TRUE(EndsWith(Services.Started.at(0), "VNT_Admin\\VNT_Admin.exe\""));
+
+    Services.Administrator = false;
+    answers = TVnInstallAnswers();
+    answers.Folder = Target.Path() + "n";
+    answers.HasPassword = true;
+    answers.Password = "pw";
+    EXPECT_EQ(0, Run(DemoPackage(), answers));
+    EXPECT_TRUE(EndsWith(Services.Started.at(1), "VNT_Monitor.exe\" /start"));
+
+    answers.StartServer = false;
+    answers.HasPassword = false; // an existing database now: the password stays
+    EXPECT_EQ(0, Run(DemoPackage(), answers));
+    EXPECT_EQ(2u, Services.Started.size());
+}
+
+TEST_F(UnattendedTest, UnknownAnswersAreRefused) {
+    TVnInstallAnswers answers;
+    answers.Folder = Target.Path() + "u";
+    answers.Language = "de";
+    EXPECT_EQ(1, Run(DemoPackage(), answers));
+    EXPECT_EQ("Language \"de\" is not offered", Services.Messages.back().Text);
+    answers.Language = "";
+    answers.Admin = "nobody@nowhere";
+    EXPECT_EQ(1, Run(DemoPackage(), answers));
+    EXPECT_EQ("User \"nobody@nowhere\" is not in the list of users", Services.Messages.back().Text);
+}
+
+TEST_F(UnattendedTest, DamagedPackageStopsBeforeAnythingWithTheEnglishMessage) {
+    std::string bytes = ReadBytes(DemoPackage());
+    bytes[bytes.size() / 2] ^= 0x01;
+    const std::string damaged = Target / "damaged.exe";
+    WriteBytes(damaged, bytes);
+    Services.PrimaryLanguage = 0x19;
+    TVnInstallAnswers answers;
+    answers.Folder = Target.Path() + "d";
+    EXPECT_EQ(1, Run(damaged, answers));
+    ASSERT_EQ(1u, Services.Messages.size());
+    EXPECT_EQ("File \"" + ExpandFileName(damaged) + "\" corrupted.", Services.Messages[0].Text);
+    EXPECT_EQ("Setup of Vantro Mail Server 3.08", Services.Messages[0].Caption);
+    EXPECT_EQ(MB_ICONERROR_FLAG, Services.Messages[0].Flags);
+    EXPECT_TRUE(Lines.empty());
+    EXPECT_FALSE(PathExists(Target.Path() + "d"));
+}
+
+TEST_F(UnattendedTest, FailureWhileBuildingTheFormIsShownAndEndsWithOne) {
+    // A signed package whose payload lacks the welcome image.
+    const std::string payload = Target.Path() + "payload\\";
+    WriteBytes(payload + "VNT_Setup.lng", ReadBytes(SourcePath("payload") + "\\VNT_Setup.lng"));
+    WriteBytes(Target / "stub.exe", "MZ");
+    WritePackage(Target / "stub.exe", payload, Target / "noimage.exe", TestKeySigner());
+    TVnInstallAnswers answers;
+    answers.Folder = Target.Path() + "i";
+    EXPECT_EQ(1, Run(Target / "noimage.exe", answers));
+    ASSERT_EQ(1u, Services.Messages.size());
+    EXPECT_EQ("Bitmap image is not valid.", Services.Messages[0].Text);
+    EXPECT_EQ("Setup of Vantro Mail Server 3.08", Services.Messages[0].Caption);
+}
+
+} // namespace
