@@ -36,11 +36,35 @@ HBITMAP BitmapFromFile(const std::string& file) {
     return bitmap;
 }
 
+// The extra width of a window that shows its caption on one line (a label, a check box, a radio
+// button) over the width the caption measures: a static or button control under Wine draws a line
+// up to 3 pixels wider than it measures and drops a last character that does not fit, and the ink
+// of the last character may reach past its advance (a negative C width; twice that leaves room
+// for smoothed edges).
+int CaptionSpare(const TVnControl& control, const TVnWin32Services& services) {
+    const auto* label = dynamic_cast<const TVnLabel*>(&control);
+    const bool oneLine = label ? !label->WordWrap()
+                               : dynamic_cast<const TVnCheckBox*>(&control) ||
+                                     dynamic_cast<const TVnRadioButton*>(&control);
+    if (!oneLine || control.Caption().empty())
+        return 0;
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, services.Font(control.Bold(), label && label->Link()));
+    const UINT last = static_cast<unsigned char>(control.Caption().back());
+    ABC widths = {};
+    if (!GetCharABCWidthsA(dc, last, last, &widths))
+        widths.abcC = 0;
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return 3 + 2 * std::max(0, -widths.abcC);
+}
+
 // The place of a control's window: a centred picture takes just its own size in the middle of
-// the control's box (what lies around it shows through), and a drop-down list is tall enough
-// for its opened list.
-TVnRect WindowBounds(const TVnControl& control) {
+// the control's box (what lies around it shows through), a drop-down list is tall enough for its
+// opened list, and a one-line caption gets the room its last character needs.
+TVnRect WindowBounds(const TVnControl& control, const TVnWin32Services& services) {
     TVnRect bounds = control.Bounds();
+    bounds.Width += CaptionSpare(control, services);
     if (auto* image = dynamic_cast<const TVnImage*>(&control); image && image->Center()) {
         bounds.Left += (bounds.Width - image->PictureWidth()) / 2;
         bounds.Top += (bounds.Height - image->PictureHeight()) / 2;
@@ -234,7 +258,7 @@ void TVnWin32View::CreateWindowFor(TVnControl& control, HWND parentHandle) {
         container = true;
     }
     const int id = static_cast<int>(FWindows.size()) + 100;
-    const TVnRect bounds = WindowBounds(control);
+    const TVnRect bounds = WindowBounds(control, FServices);
     HWND handle = CreateWindowExA(exStyle, windowClass, "", style, bounds.Left, bounds.Top,
                                   bounds.Width, bounds.Height, parentHandle,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
@@ -266,7 +290,7 @@ void TVnWin32View::CreateWindowFor(TVnControl& control, HWND parentHandle) {
     TWindow window;
     window.Control = &control;
     window.Handle = handle;
-    window.Bounds = control.Bounds();
+    window.Bounds = bounds;
     window.Visible = false;
     window.Enabled = true;
     window.Bold = control.Bold();
@@ -308,11 +332,10 @@ void TVnWin32View::Sync() {
 void TVnWin32View::SyncWindow(TWindow& window) {
     TVnControl& control = *window.Control;
     HWND handle = window.Handle;
-    const TVnRect bounds = control.Bounds();
+    const TVnRect bounds = WindowBounds(control, FServices);
     if (bounds.Left != window.Bounds.Left || bounds.Top != window.Bounds.Top ||
         bounds.Width != window.Bounds.Width || bounds.Height != window.Bounds.Height) {
-        const TVnRect place = WindowBounds(control);
-        MoveWindow(handle, place.Left, place.Top, place.Width, place.Height, TRUE);
+        MoveWindow(handle, bounds.Left, bounds.Top, bounds.Width, bounds.Height, TRUE);
         window.Bounds = bounds;
     }
     if (control.Bold() != window.Bold) {

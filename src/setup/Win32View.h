@@ -56,7 +56,7 @@ private:
     struct TWindow {
         TVnControl* Control = nullptr;
         HWND Handle = nullptr;
-        TVnRect Bounds;
+        TVnRect Bounds; // where the window was placed
         bool Visible = true, Enabled = true, Bold = false, Checked = false;
         std::string Caption;
         std::vector<std::string> Items;

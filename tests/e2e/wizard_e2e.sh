@@ -74,7 +74,8 @@ echo \$? >"$WORK/rc-$name"
 "$WINESERVER" -w
 EOF
     chmod +x "$WORK/inner-$name.sh"
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
+    # A run that stalls (a window that never takes a key) fails instead of hanging the suite.
+    timeout -k 30 900 xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
         '$WORK/inner-$name.sh' &
         INNER=\$!
         source '$WORK/keys.sh'
@@ -111,9 +112,16 @@ install_pages() {
 }
 script_en() { install_pages en; }
 script_ru() { install_pages ru; }
+# Wine's virtual desktop gives the keyboard to a message box that opens before any other window
+# of the program only once it is clicked (Windows brings it to the front by itself); it is centred
+# on the desktop.
+click_centre() {
+    eval "\$(xdotool getwindowgeometry --shell "\$(desktop)")"
+    xdotool mousemove --window "\$(desktop)" \$((WIDTH / 2)) \$((HEIGHT / 2)) click 1; sleep 1
+}
 script_corrupted() {
     wait_desktop; sleep 6
-    shot corrupted-message; key Return
+    shot corrupted-message; click_centre; key Return
 }
 EOF
 
