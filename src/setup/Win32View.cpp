@@ -38,9 +38,10 @@ HBITMAP BitmapFromFile(const std::string& file) {
 
 // The extra width of a window that shows its caption on one line (a label, a check box, a radio
 // button) over the width the caption measures: a static or button control under Wine draws a line
-// up to 3 pixels wider than it measures and drops a last character that does not fit, and the ink
-// of the last character may reach past its advance (a negative C width; twice that leaves room
-// for smoothed edges).
+// wider than it measures (up to a pixel per ten characters) and drops a last character that does
+// not fit, and the ink of the last character may reach past its advance (a negative C width;
+// twice that leaves room for smoothed edges). The spare stays small: a label may lie over the
+// blanks at the start of another one.
 int CaptionSpare(const TVnControl& control, const TVnWin32Services& services) {
     const auto* label = dynamic_cast<const TVnLabel*>(&control);
     const bool oneLine = label ? !label->WordWrap()
@@ -56,7 +57,8 @@ int CaptionSpare(const TVnControl& control, const TVnWin32Services& services) {
         widths.abcC = 0;
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    return 3 + 2 * std::max(0, -widths.abcC);
+    const int length = static_cast<int>(control.Caption().size());
+    return 1 + length / 10 + 2 * std::max(0, -widths.abcC);
 }
 
 // The place of a control's window: a centred picture takes just its own size in the middle of
