@@ -2,15 +2,12 @@
 // it reads the payload and the signature from its own file.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include "VnPlatform.h"
 #include "VnSetupMain.h"
 #include "Win32View.h"
 #include "fMain.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    InitCommonControls();
     TVnWin32Services services;
     TVnUIServicesScope scope(services);
     // There is no regional-settings broadcast to ignore: nothing here reads locale formats.

@@ -11,14 +11,14 @@
 
 namespace {
 
-const char* const FormClass = "VntSetupForm";
-const char* const ContainerClass = "VntSetupContainer";
+const wchar_t* const FormClass = L"VntSetupForm";
+const wchar_t* const ContainerClass = L"VntSetupContainer";
 TVnWin32View* CurrentView = nullptr;
 
-std::string WindowText(HWND handle) {
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(handle)) + 1, '\0');
+std::wstring WideWindowText(HWND handle) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(handle)) + 1, L'\0');
     text.resize(
-        static_cast<size_t>(GetWindowTextA(handle, &text[0], static_cast<int>(text.size()))));
+        static_cast<size_t>(GetWindowTextW(handle, &text[0], static_cast<int>(text.size()))));
     return text;
 }
 
@@ -36,46 +36,35 @@ HBITMAP BitmapFromFile(const std::string& file) {
     return bitmap;
 }
 
-// The extra width of a window that shows its caption on one line (a label, a check box, a radio
-// button) over the width the caption measures: a static or button control under Wine draws a line
-// wider than it measures (up to a pixel per ten characters) and drops a last character that does
-// not fit, and the ink of the last character may reach past its advance (a negative C width;
-// twice that leaves room for smoothed edges). The spare stays small: a label may lie over the
-// blanks at the start of another one.
-int CaptionSpare(const TVnControl& control, const TVnWin32Services& services) {
+// The extra width, in pixels, of a window that shows its caption on one line (a label, a check
+// box, a radio button) over its scaled design width: a static or button control under Wine draws a
+// line wider than it measures (up to a design unit per ten characters) and drops a last character
+// that does not fit, and the ink of the last character may reach past its advance (a negative C
+// width; twice that leaves room for smoothed edges). The spare stays small: a label may lie over
+// the blanks at the start of another one. A caption the model measured at another DPI, wider now
+// than its scaled width, gets the room it needs as well.
+int CaptionRoom(const TVnControl& control, const TVnWin32Services& services, int width) {
     const auto* label = dynamic_cast<const TVnLabel*>(&control);
     const bool oneLine = label ? !label->WordWrap()
                                : dynamic_cast<const TVnCheckBox*>(&control) ||
                                      dynamic_cast<const TVnRadioButton*>(&control);
     if (!oneLine || control.Caption().empty())
         return 0;
+    const std::wstring caption = Widen(control.Caption(), LanguageCodePage);
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, services.Font(control.Bold(), label && label->Link()));
-    const UINT last = static_cast<unsigned char>(control.Caption().back());
+    const UINT last = caption.back();
     ABC widths = {};
-    if (!GetCharABCWidthsA(dc, last, last, &widths))
+    if (!GetCharABCWidthsW(dc, last, last, &widths))
         widths.abcC = 0;
+    SIZE extent = {};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    const int length = static_cast<int>(control.Caption().size());
-    return 1 + length / 10 + 2 * std::max(0, -widths.abcC);
-}
-
-// The place of a control's window: a centred picture takes just its own size in the middle of
-// the control's box (what lies around it shows through), a drop-down list is tall enough for its
-// opened list, and a one-line caption gets the room its last character needs.
-TVnRect WindowBounds(const TVnControl& control, const TVnWin32Services& services) {
-    TVnRect bounds = control.Bounds();
-    bounds.Width += CaptionSpare(control, services);
-    if (auto* image = dynamic_cast<const TVnImage*>(&control); image && image->Center()) {
-        bounds.Left += (bounds.Width - image->PictureWidth()) / 2;
-        bounds.Top += (bounds.Height - image->PictureHeight()) / 2;
-        bounds.Width = image->PictureWidth();
-        bounds.Height = image->PictureHeight();
-    } else if (dynamic_cast<const TVnComboBox*>(&control)) {
-        bounds.Height = 200;
-    }
-    return bounds;
+    const int mark = label ? 0 : services.Scale(control.Height()); // the box of a check box
+    const int length = static_cast<int>(caption.size());
+    return std::max(0, static_cast<int>(extent.cx) + mark - width) +
+           services.Scale(1 + length / 10) + 2 * std::max(0, -widths.abcC);
 }
 
 // The edit window procedure under the memo's own.
@@ -84,7 +73,7 @@ WNDPROC EditProc = nullptr;
 // A multi-line edit keeps every key for itself; the memo lets Tab and Shift+Tab move the focus on,
 // as a memo that does not want tabs.
 LRESULT CALLBACK MemoProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = CallWindowProcA(EditProc, handle, message, wParam, lParam);
+    LRESULT result = CallWindowProcW(EditProc, handle, message, wParam, lParam);
     if (message == WM_GETDLGCODE) {
         result &= ~DLGC_WANTTAB;
         const auto* key = reinterpret_cast<const MSG*>(lParam);
@@ -94,50 +83,124 @@ LRESULT CALLBACK MemoProc(HWND handle, UINT message, WPARAM wParam, LPARAM lPara
     return result;
 }
 
+bool IsFollowingRadio(const TVnControl& control) {
+    const auto* radio = dynamic_cast<const TVnRadioButton*>(&control);
+    if (!radio || radio->TabOrder() <= 0)
+        return false;
+    const auto& siblings = radio->Parent()->TabList();
+    return dynamic_cast<TVnRadioButton*>(siblings[static_cast<size_t>(radio->TabOrder()) - 1]);
+}
+
 } // namespace
+
+// ---- Text and scale -----------------------------------------------------------------------
+
+std::wstring Widen(const std::string& text, UINT codePage) {
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), size, &wide[0], length);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& text, UINT codePage) {
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int length =
+        WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), size, &narrow[0], length, nullptr, nullptr);
+    return narrow;
+}
+
+int WindowDpi(HWND handle) {
+    using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<TGetDpiForWindow>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (handle && getDpiForWindow)
+        if (const UINT dpi = getDpiForWindow(handle))
+            return static_cast<int>(dpi);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
 
 // ---- Services -----------------------------------------------------------------------------
 
 TVnWin32Services::TVnWin32Services() {
-    HDC screen = GetDC(nullptr);
-    const int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
-    const auto make = [height](int weight, BOOL underline) {
-        return CreateFontA(height, 0, 0, 0, weight, FALSE, underline, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                           DEFAULT_PITCH | FF_DONTCARE, "MS Shell Dlg");
-    };
-    FFont = make(FW_NORMAL, FALSE);
-    FBoldFont = make(FW_BOLD, FALSE);
-    FLinkFont = make(FW_NORMAL, TRUE);
+    SetDpi(WindowDpi(nullptr));
 }
 
 TVnWin32Services::~TVnWin32Services() {
-    DeleteObject(FFont);
-    DeleteObject(FBoldFont);
-    DeleteObject(FLinkFont);
+    Delete(FFonts);
+    Delete(FRetired);
+}
+
+void TVnWin32Services::Delete(TFonts& fonts) {
+    for (HFONT font : {fonts.Normal, fonts.Bold, fonts.Link})
+        if (font)
+            DeleteObject(font);
+    fonts = TFonts();
+}
+
+void TVnWin32Services::SetDpi(int dpi) {
+    Delete(FRetired);
+    FRetired = FFonts;
+    FDpi = dpi;
+    const int height = -MulDiv(8, dpi, 72);
+    const auto make = [height](int weight, BOOL underline) {
+        return CreateFontW(height, 0, 0, 0, weight, FALSE, underline, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg");
+    };
+    FFonts.Normal = make(FW_NORMAL, FALSE);
+    FFonts.Bold = make(FW_BOLD, FALSE);
+    FFonts.Link = make(FW_NORMAL, TRUE);
 }
 
 HFONT TVnWin32Services::Font(bool bold, bool underline) const {
-    return underline ? FLinkFont : bold ? FBoldFont : FFont;
+    return underline ? FFonts.Link : bold ? FFonts.Bold : FFonts.Normal;
 }
 
 int TVnWin32Services::MessageDialog(const std::string& caption, const std::string& text,
                                     unsigned flags) {
-    HWND owner = FView ? FView->Handle() : nullptr;
-    return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+    // A message with the error icon reports a failure, told in paths and texts of the system;
+    // every other message, and every caption, is a text of the wizard.
+    const bool failure = (flags & MB_ICONMASK) == MB_ICONERROR;
+    HWND owner = nullptr;
+    if (FView) {
+        FView->Sync(); // what the model changed is on the screen before the box opens
+        owner = FView->Handle();
+    }
+    HWND focus = GetFocus();
+    const int answer =
+        MessageBoxW(owner, Widen(text, failure ? SystemCodePage : LanguageCodePage).c_str(),
+                    Widen(caption, LanguageCodePage).c_str(), flags);
+    if (focus && IsWindow(focus))
+        SetFocus(focus);
+    return answer;
 }
 
 TVnSize TVnWin32Services::TextExtent(const std::string& text, bool bold, int wrapWidth) {
+    // The model measures its captions, texts of the language file. A wrapped text is measured a
+    // pixel narrower than its window may come out after rounding, so that it breaks no later.
+    const std::wstring measured = Widen(text.empty() ? " " : text, LanguageCodePage);
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, Font(bold));
-    RECT rect = {0, 0, wrapWidth > 0 ? wrapWidth : 0, 0};
-    const std::string measured = text.empty() ? " " : text;
-    DrawTextA(dc, measured.c_str(), static_cast<int>(measured.size()), &rect,
+    RECT rect = {0, 0, wrapWidth > 0 ? std::max(1, Scale(wrapWidth) - 1) : 0, 0};
+    DrawTextW(dc, measured.c_str(), static_cast<int>(measured.size()), &rect,
               DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (wrapWidth > 0 ? DT_WORDBREAK : 0));
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    return TVnSize{text.empty() ? 0 : rect.right - rect.left, rect.bottom - rect.top};
+    const auto design = [this](LONG pixels) {
+        return static_cast<int>((pixels * 96 + FDpi - 1) / FDpi);
+    };
+    return TVnSize{text.empty() ? 0 : design(rect.right - rect.left),
+                   design(rect.bottom - rect.top)};
 }
 
 void TVnWin32Services::SetBusy(bool busy) {
@@ -157,37 +220,34 @@ void TVnWin32Services::Repaint() {
 
 TVnWin32View::TVnWin32View(TfrmMain& form, TVnWin32Services& services)
     : FForm(form), FServices(services), FWindowBrush(GetSysColorBrush(COLOR_WINDOW)) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA windowClass = {};
+    INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&classes);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
     windowClass.lpszClassName = FormClass;
-    RegisterClassA(&windowClass);
+    RegisterClassW(&windowClass);
     windowClass.hIcon = nullptr;
     windowClass.lpszClassName = ContainerClass;
-    RegisterClassA(&windowClass);
+    RegisterClassW(&windowClass);
 
     CurrentView = this;
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
-    RECT rect = {0, 0, form.Width(), form.Height()};
-    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    FHandle = CreateWindowExA(exStyle, FormClass, form.Caption().c_str(), style,
-                              (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                              (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr,
-                              nullptr, instance, nullptr);
+    FHandle = CreateWindowExW(exStyle, FormClass, L"", style, 0, 0, form.Width(), form.Height(),
+                              nullptr, nullptr, instance, nullptr);
     OSCheck(FHandle != nullptr);
+    if (WindowDpi(FHandle) != FServices.Dpi())
+        FServices.SetDpi(WindowDpi(FHandle));
+    PlaceForm(nullptr);
     CreateChildren(form, FHandle);
+    ScalePicture();
     FServices.SetView(this);
-    Sync();
-    ShowWindow(FHandle, SW_SHOWNORMAL);
-    for (TWindow& window : FWindows)
-        if (window.Control == FForm.ActiveControl())
-            SetFocus(window.Handle);
+    SyncWindows();
 }
 
 TVnWin32View::~TVnWin32View() {
@@ -196,9 +256,107 @@ TVnWin32View::~TVnWin32View() {
         DestroyWindow(FHandle);
     for (auto& brush : FBrushes)
         DeleteObject(brush.second);
-    if (FBitmap)
-        DeleteObject(FBitmap);
+    for (HBITMAP bitmap : {FBitmap, FScaledBitmap})
+        if (bitmap)
+            DeleteObject(bitmap);
     CurrentView = nullptr;
+}
+
+HWND TVnWin32View::WindowOf(const TVnControl& control) const {
+    for (const TWindow& window : FWindows)
+        if (window.Control == &control)
+            return window.Handle;
+    return nullptr;
+}
+
+void TVnWin32View::PlaceForm(const RECT* suggested) {
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(FHandle, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(FHandle, GWL_EXSTYLE));
+    RECT rect = {0, 0, FServices.Scale(FForm.Width()), FServices.Scale(FForm.Height())};
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    // The system suggests where the window goes; its client size follows from the design.
+    const int left = suggested ? suggested->left : (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int top = suggested ? suggested->top : (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    SetWindowPos(FHandle, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TVnWin32View::ApplyDpi(int dpi, const RECT* suggested) {
+    FServices.SetDpi(dpi);
+    PlaceForm(suggested);
+    ScalePicture();
+    SyncWindows();
+    RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void TVnWin32View::ScalePicture() {
+    for (TWindow& window : FWindows) {
+        auto* image = dynamic_cast<TVnImage*>(window.Control);
+        if (!image || !FBitmap)
+            continue;
+        auto* scaled = static_cast<HBITMAP>(CopyImage(FBitmap, IMAGE_BITMAP,
+                                                      FServices.Scale(image->PictureWidth()),
+                                                      FServices.Scale(image->PictureHeight()), 0));
+        OSCheck(scaled != nullptr);
+        SendMessageW(window.Handle, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled));
+        if (FScaledBitmap)
+            DeleteObject(FScaledBitmap);
+        FScaledBitmap = scaled;
+        window.Bounds = RECT(); // the static sized itself to the picture: place it again
+    }
+}
+
+void TVnWin32View::FitListHeight(const TWindow& window) {
+    const TVnRect& bounds = window.Control->Bounds();
+    const int wanted = FServices.Scale(bounds.Bottom()) - FServices.Scale(bounds.Top);
+    const RECT& place = window.Bounds;
+    // The field's height and the window's differ by borders, and not every system answers the
+    // height it was given: set, look, and correct once.
+    int request = static_cast<int>(SendMessageW(window.Handle, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        RECT rect;
+        GetWindowRect(window.Handle, &rect);
+        const int error = wanted - (rect.bottom - rect.top);
+        if (error == 0 || request + error <= 0)
+            return;
+        request += error;
+        SendMessageW(window.Handle, CB_SETITEMHEIGHT, WPARAM(-1), request);
+        // The list takes its new height when it is placed again.
+        MoveWindow(window.Handle, place.left, place.top, place.right - place.left,
+                   place.bottom - place.top, TRUE);
+    }
+}
+
+RECT TVnWin32View::WindowBounds(const TVnControl& control) const {
+    // Edges are scaled, not sizes, so that controls that touch at design size still touch.
+    const TVnRect& design = control.Bounds();
+    RECT rect = {FServices.Scale(design.Left), FServices.Scale(design.Top),
+                 FServices.Scale(design.Right()), FServices.Scale(design.Bottom())};
+    if (auto* image = dynamic_cast<const TVnImage*>(&control); image && image->Center()) {
+        // A centred picture takes just its own size in the middle of its box (what lies around
+        // it shows through).
+        const int width = FServices.Scale(image->PictureWidth());
+        const int height = FServices.Scale(image->PictureHeight());
+        rect.left += (rect.right - rect.left - width) / 2;
+        rect.top += (rect.bottom - rect.top - height) / 2;
+        rect.right = rect.left + width;
+        rect.bottom = rect.top + height;
+    } else if (dynamic_cast<const TVnComboBox*>(&control)) {
+        rect.bottom = rect.top + FServices.Scale(200); // room for the opened list
+    }
+    rect.right += CaptionRoom(control, FServices, rect.right - rect.left);
+    return rect;
+}
+
+UINT TVnWin32View::CodePageOf(const TVnControl& control) const {
+    // What the user types or the system names is in the system's code page: the folder, the
+    // passwords, the users of the configuration database. Everything else, the licence in its
+    // memo included, comes from the language file.
+    if (dynamic_cast<const TVnMemo*>(&control))
+        return LanguageCodePage;
+    if (dynamic_cast<const TVnEdit*>(&control) || &control == FForm.cobAdmin)
+        return SystemCodePage;
+    return LanguageCodePage;
 }
 
 void TVnWin32View::CreateChildren(TVnWinControl& parent, HWND parentHandle) {
@@ -212,78 +370,66 @@ void TVnWin32View::CreateChildren(TVnWinControl& parent, HWND parentHandle) {
 }
 
 void TVnWin32View::CreateWindowFor(TVnControl& control, HWND parentHandle) {
-    const char* windowClass = "STATIC";
+    const wchar_t* windowClass = L"STATIC";
     // Overlapping windows (a picture over its ground, a bold word over a paragraph) paint in
-    // their stacking order.
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    // their stacking order. Every window starts a group of its own but the radio buttons that
+    // follow another: the arrow keys move within such a group only.
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (IsFollowingRadio(control) ? 0 : WS_GROUP);
     DWORD exStyle = 0;
     bool container = false;
     if (auto* label = dynamic_cast<TVnLabel*>(&control)) {
         style |= SS_NOPREFIX | (label->WordWrap() ? SS_LEFT : SS_LEFTNOWORDWRAP) |
                  (label->Link() ? SS_NOTIFY : 0);
     } else if (auto* button = dynamic_cast<TVnButton*>(&control)) {
-        windowClass = "BUTTON";
+        windowClass = L"BUTTON";
         style |= WS_TABSTOP | (button->Default() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
     } else if (dynamic_cast<TVnCheckBox*>(&control)) {
-        windowClass = "BUTTON";
+        windowClass = L"BUTTON";
         style |= WS_TABSTOP | BS_CHECKBOX;
-    } else if (auto* radio = dynamic_cast<TVnRadioButton*>(&control)) {
-        windowClass = "BUTTON";
-        const auto& siblings = radio->Parent()->TabList();
-        const auto first = std::find_if(siblings.begin(), siblings.end(), [](auto* c) {
-            return dynamic_cast<TVnRadioButton*>(c) != nullptr;
-        });
-        const bool leader = first != siblings.end() && *first == radio;
-        style |= BS_RADIOBUTTON | (leader ? WS_TABSTOP | WS_GROUP : 0);
+    } else if (dynamic_cast<TVnRadioButton*>(&control)) {
+        windowClass = L"BUTTON"; // the checked one of the group takes the tab stop (Sync)
+        style |= BS_AUTORADIOBUTTON;
     } else if (auto* memo = dynamic_cast<TVnMemo*>(&control)) {
-        windowClass = "EDIT";
-        style = memo->WindowStyle(WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | ES_LEFT |
+        windowClass = L"EDIT";
+        style = memo->WindowStyle(WS_CHILD | WS_CLIPSIBLINGS | WS_GROUP | WS_TABSTOP | ES_LEFT |
                                   ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_HSCROLL);
         style |= memo->ReadOnly() ? ES_READONLY : 0;
         exStyle = WS_EX_CLIENTEDGE;
     } else if (auto* edit = dynamic_cast<TVnEdit*>(&control)) {
-        windowClass = "EDIT";
+        windowClass = L"EDIT";
         style |= WS_TABSTOP | ES_AUTOHSCROLL | (edit->PasswordChar() ? ES_PASSWORD : 0);
         exStyle = WS_EX_CLIENTEDGE;
     } else if (dynamic_cast<TVnComboBox*>(&control)) {
-        windowClass = "COMBOBOX";
+        windowClass = L"COMBOBOX";
         style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
     } else if (auto* bevel = dynamic_cast<TVnBevel*>(&control)) {
         style |= bevel->Shape() == TVnBevel::TShape::Frame ? SS_ETCHEDFRAME : SS_ETCHEDHORZ;
     } else if (dynamic_cast<TVnImage*>(&control)) {
         style |= SS_BITMAP;
     } else if (dynamic_cast<TVnProgressBar*>(&control)) {
-        windowClass = PROGRESS_CLASSA;
+        windowClass = PROGRESS_CLASSW;
     } else if (dynamic_cast<TVnWinControl*>(&control)) {
         windowClass = ContainerClass; // notebook and pages
         exStyle = WS_EX_CONTROLPARENT;
         container = true;
     }
     const int id = static_cast<int>(FWindows.size()) + 100;
-    const TVnRect bounds = WindowBounds(control, FServices);
-    HWND handle = CreateWindowExA(exStyle, windowClass, "", style, bounds.Left, bounds.Top,
-                                  bounds.Width, bounds.Height, parentHandle,
+    HWND handle = CreateWindowExW(exStyle, windowClass, L"", style, 0, 0, 0, 0, parentHandle,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                  GetModuleHandleA(nullptr), nullptr);
+                                  GetModuleHandleW(nullptr), nullptr);
     OSCheck(handle != nullptr);
-    auto* label = dynamic_cast<TVnLabel*>(&control);
-    SendMessageA(handle, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(FServices.Font(control.Bold(), label && label->Link())),
-                 FALSE);
     if (auto* edit = dynamic_cast<TVnEdit*>(&control)) {
-        SendMessageA(handle, EM_LIMITTEXT, edit->MaxLength(), 0);
+        SendMessageW(handle, EM_LIMITTEXT, edit->MaxLength(), 0);
         if (edit->PasswordChar())
-            SendMessageA(handle, EM_SETPASSWORDCHAR, static_cast<WPARAM>(edit->PasswordChar()), 0);
+            SendMessageW(handle, EM_SETPASSWORDCHAR, static_cast<WPARAM>(edit->PasswordChar()), 0);
     }
     if (auto* image = dynamic_cast<TVnImage*>(&control); image && !image->Picture().empty()) {
         FBitmap = BitmapFromFile(image->Picture());
         OSCheck(FBitmap != nullptr);
-        SendMessageA(handle, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(FBitmap));
-        MoveWindow(handle, bounds.Left, bounds.Top, bounds.Width, bounds.Height, FALSE);
     }
     if (dynamic_cast<TVnMemo*>(&control)) {
         EditProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MemoProc)));
+            SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MemoProc)));
     }
     if (auto* shape = dynamic_cast<TVnShape*>(&control)) {
         const uint32_t c = shape->Color();
@@ -292,10 +438,8 @@ void TVnWin32View::CreateWindowFor(TVnControl& control, HWND parentHandle) {
     TWindow window;
     window.Control = &control;
     window.Handle = handle;
-    window.Bounds = bounds;
     window.Visible = false;
     window.Enabled = true;
-    window.Bold = control.Bold();
     FIndex[handle] = FWindows.size();
     FWindows.push_back(window);
     if (container)
@@ -316,12 +460,17 @@ TVnControl* TVnWin32View::ControlOf(HWND handle) {
 }
 
 void TVnWin32View::Sync() {
+    SyncWindows();
+    SyncFocus();
+}
+
+void TVnWin32View::SyncWindows() {
     FSyncing = true;
     for (TWindow& window : FWindows)
         SyncWindow(window);
     if (FFormCaption != FForm.Caption()) {
         FFormCaption = FForm.Caption();
-        SetWindowTextA(FHandle, FFormCaption.c_str());
+        SetWindowTextW(FHandle, Widen(FFormCaption, LanguageCodePage).c_str());
     }
     if (FCloseEnabled != FForm.CloseEnabled()) {
         FCloseEnabled = FForm.CloseEnabled();
@@ -331,28 +480,41 @@ void TVnWin32View::Sync() {
     FSyncing = false;
 }
 
+void TVnWin32View::SyncFocus() {
+    TVnWinControl* active = FForm.ActiveControl();
+    HWND wanted = active && active->CanFocus() ? WindowOf(*active) : nullptr;
+    if (wanted && ControlOf(GetFocus()) != active)
+        SetFocus(wanted);
+}
+
 void TVnWin32View::SyncWindow(TWindow& window) {
     TVnControl& control = *window.Control;
     HWND handle = window.Handle;
-    const TVnRect bounds = WindowBounds(control, FServices);
-    if (bounds.Left != window.Bounds.Left || bounds.Top != window.Bounds.Top ||
-        bounds.Width != window.Bounds.Width || bounds.Height != window.Bounds.Height) {
-        MoveWindow(handle, bounds.Left, bounds.Top, bounds.Width, bounds.Height, TRUE);
+    auto* label = dynamic_cast<TVnLabel*>(&control);
+    auto* list = dynamic_cast<TVnComboBox*>(&control);
+    HFONT font = FServices.Font(control.Bold(), label && label->Link());
+    if (font != window.Font) {
+        SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        window.Font = font;
+        window.Bounds = RECT(); // a list sizes itself to its font: place it again
+    }
+    const RECT bounds = WindowBounds(control);
+    if (!EqualRect(&bounds, &window.Bounds)) {
+        MoveWindow(handle, bounds.left, bounds.top, bounds.right - bounds.left,
+                   bounds.bottom - bounds.top, TRUE);
         window.Bounds = bounds;
+        if (list)
+            FitListHeight(window);
     }
-    if (control.Bold() != window.Bold) {
-        window.Bold = control.Bold();
-        SendMessageA(handle, WM_SETFONT, reinterpret_cast<WPARAM>(FServices.Font(window.Bold)),
-                     TRUE);
-    }
+    const UINT codePage = CodePageOf(control);
     const bool isEdit = dynamic_cast<TVnEdit*>(&control) != nullptr;
-    if (dynamic_cast<TVnComboBox*>(&control) == nullptr && !dynamic_cast<TVnImage*>(&control) &&
-        !dynamic_cast<TVnProgressBar*>(&control) && !dynamic_cast<TVnBevel*>(&control) &&
-        !dynamic_cast<TVnShape*>(&control) && !dynamic_cast<TVnNotebook*>(&control) &&
-        !dynamic_cast<TVnPage*>(&control)) {
+    if (!list && !dynamic_cast<TVnImage*>(&control) && !dynamic_cast<TVnProgressBar*>(&control) &&
+        !dynamic_cast<TVnBevel*>(&control) && !dynamic_cast<TVnShape*>(&control) &&
+        !dynamic_cast<TVnNotebook*>(&control) && !dynamic_cast<TVnPage*>(&control)) {
         const std::string& caption = control.Caption();
-        if (isEdit ? WindowText(handle) != caption : window.Caption != caption) {
-            SetWindowTextA(handle, caption.c_str());
+        if (isEdit ? Narrow(WideWindowText(handle), codePage) != caption
+                   : window.Caption != caption) {
+            SetWindowTextW(handle, Widen(caption, codePage).c_str());
             window.Caption = caption;
         }
     }
@@ -362,32 +524,38 @@ void TVnWin32View::SyncWindow(TWindow& window) {
     else if (auto* radio = dynamic_cast<TVnRadioButton*>(&control))
         checked = radio->Checked();
     if (checked != window.Checked) {
-        SendMessageA(handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        SendMessageW(handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
         window.Checked = checked;
+        if (dynamic_cast<TVnRadioButton*>(&control)) { // as in a dialog: Tab reaches the checked
+            const LONG_PTR style = GetWindowLongPtrW(handle, GWL_STYLE);
+            SetWindowLongPtrW(handle, GWL_STYLE,
+                              checked ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+        }
     }
-    if (auto* list = dynamic_cast<TVnComboBox*>(&control)) {
+    if (list) {
         std::vector<std::string> items;
         for (const TVnListItem& item : list->Items())
             items.push_back(item.Text);
         if (items != window.Items) {
-            SendMessageA(handle, CB_RESETCONTENT, 0, 0);
+            SendMessageW(handle, CB_RESETCONTENT, 0, 0);
             for (const std::string& item : items)
-                SendMessageA(handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+                SendMessageW(handle, CB_ADDSTRING, 0,
+                             reinterpret_cast<LPARAM>(Widen(item, codePage).c_str()));
             window.Items = items;
             window.ItemIndex = -2;
         }
         if (list->ItemIndex() != window.ItemIndex) {
-            SendMessageA(handle, CB_SETCURSEL, static_cast<WPARAM>(list->ItemIndex()), 0);
+            SendMessageW(handle, CB_SETCURSEL, static_cast<WPARAM>(list->ItemIndex()), 0);
             window.ItemIndex = list->ItemIndex();
         }
     }
     if (auto* bar = dynamic_cast<TVnProgressBar*>(&control)) {
         if (bar->Max() != window.Max) {
-            SendMessageA(handle, PBM_SETRANGE32, 0, bar->Max());
+            SendMessageW(handle, PBM_SETRANGE32, 0, bar->Max());
             window.Max = bar->Max();
         }
         if (bar->Position() != window.Position) {
-            SendMessageA(handle, PBM_SETPOS, static_cast<WPARAM>(bar->Position()), 0);
+            SendMessageW(handle, PBM_SETPOS, static_cast<WPARAM>(bar->Position()), 0);
             window.Position = bar->Position();
         }
     }
@@ -402,21 +570,34 @@ void TVnWin32View::SyncWindow(TWindow& window) {
 }
 
 void TVnWin32View::Dispatch(const std::function<void()>& action) {
-    TVnControl* focused = ControlOf(GetFocus());
-    auto* before = dynamic_cast<TVnWinControl*>(focused);
-    if (before)
-        FForm.SetActiveControl(before);
+    if (auto* focused = dynamic_cast<TVnWinControl*>(ControlOf(GetFocus())))
+        FForm.SetActiveControl(focused);
     RunEvent(action);
     if (FForm.Closed()) {
         DestroyWindow(FHandle);
         return;
     }
+    // The focus goes where the model put it: back to where it was after a message, to a field
+    // that failed its check, to the first control of a new page.
     Sync();
-    TVnWinControl* after = FForm.ActiveControl();
-    if (after && after != before)
-        for (const TWindow& window : FWindows)
-            if (window.Control == after)
-                SetFocus(window.Handle);
+}
+
+void TVnWin32View::UpdateDefaultButton() {
+    HWND focus = GetFocus();
+    if (focus == FLastFocus)
+        return;
+    FLastFocus = focus;
+    auto* focused = dynamic_cast<TVnButton*>(ControlOf(focus));
+    for (const TWindow& window : FWindows) {
+        auto* button = dynamic_cast<TVnButton*>(window.Control);
+        if (!button)
+            continue;
+        const bool framed = focused ? button == focused : button->Default();
+        const LONG_PTR style = GetWindowLongPtrW(window.Handle, GWL_STYLE);
+        if (((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) != framed)
+            SendMessageW(window.Handle, BM_SETSTYLE, framed ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON,
+                         TRUE);
+    }
 }
 
 void TVnWin32View::Command(HWND handle, WORD code) {
@@ -435,12 +616,12 @@ void TVnWin32View::Command(HWND handle, WORD code) {
             Dispatch([label] { label->Click(); });
     } else if (code == CBN_SELCHANGE) {
         if (auto* list = dynamic_cast<TVnComboBox*>(control)) {
-            const int index = static_cast<int>(SendMessageA(handle, CB_GETCURSEL, 0, 0));
+            const int index = static_cast<int>(SendMessageW(handle, CB_GETCURSEL, 0, 0));
             Dispatch([list, index] { list->Select(index); });
         }
     } else if (code == EN_CHANGE) {
         if (auto* edit = dynamic_cast<TVnEdit*>(control)) {
-            edit->SetText(WindowText(handle));
+            edit->SetText(Narrow(WideWindowText(handle), CodePageOf(*edit)));
             if (TWindow* window = Find(handle))
                 window->Caption = edit->Text();
             if (edit->OnChange)
@@ -452,7 +633,7 @@ void TVnWin32View::Command(HWND handle, WORD code) {
 LRESULT CALLBACK TVnWin32View::WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     if (CurrentView)
         return CurrentView->HandleMessage(handle, message, wParam, lParam);
-    return DefWindowProcA(handle, message, wParam, lParam);
+    return DefWindowProcW(handle, message, wParam, lParam);
 }
 
 LRESULT TVnWin32View::HandleMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -490,6 +671,26 @@ LRESULT TVnWin32View::HandleMessage(HWND handle, UINT message, WPARAM wParam, LP
         }
         break;
     }
+    case WM_ACTIVATE:
+        // As a dialog does: the focus leaves with the window (to a message box) and comes back.
+        if (handle != FHandle)
+            break;
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(FHandle, focus))
+                FActiveFocus = focus;
+            return 0;
+        }
+        if (FActiveFocus && IsWindow(FActiveFocus) && IsWindowEnabled(FActiveFocus)) {
+            SetFocus(FActiveFocus);
+            return 0;
+        }
+        break;
+    case WM_DPICHANGED:
+        if (handle != FHandle)
+            break;
+        ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_CLOSE:
         if (handle == FHandle) {
             if (FForm.CloseEnabled())
@@ -502,7 +703,7 @@ LRESULT TVnWin32View::HandleMessage(HWND handle, UINT message, WPARAM wParam, LP
             PostQuitMessage(0);
         break;
     }
-    return DefWindowProcA(handle, message, wParam, lParam);
+    return DefWindowProcW(handle, message, wParam, lParam);
 }
 
 bool TVnWin32View::PreviewKey(const MSG& message) {
@@ -514,7 +715,7 @@ bool TVnWin32View::PreviewKey(const MSG& message) {
         HWND combo = message.hwnd;
         while (combo && !Find(combo))
             combo = GetParent(combo);
-        if (combo && SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0))
+        if (combo && SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0))
             return false; // the open list takes its own Enter and Esc
     }
     if (message.wParam == VK_ESCAPE) {
@@ -537,11 +738,15 @@ bool TVnWin32View::PreviewKey(const MSG& message) {
 }
 
 void TVnWin32View::Run() {
+    ShowWindow(FHandle, SW_SHOWNORMAL);
+    SyncFocus();
     MSG message;
-    while (IsWindow(FHandle) && GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (PreviewKey(message) || IsDialogMessageA(FHandle, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+    while (IsWindow(FHandle) && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!PreviewKey(message) && !IsDialogMessageW(FHandle, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (IsWindow(FHandle))
+            UpdateDefaultButton();
     }
 }
