@@ -1,7 +1,8 @@
 // Scale of the first-generation import: a legacy configuration of 10,000 users, 2,000 remote
 // mailboxes on 200 servers, 5,000 IP rules and 1,000 sorting rules, converted by
 // ConvertLegacyConfig (read, both databases written and committed), against the same with half of
-// everything. Linear growth gives a ratio close to 2.
+// everything. Then a crafted file of 80,000 dial-up entries, each named by a schedule (a lookup of
+// each task's connection by name), against one of 40,000. Linear growth gives ratios close to 2.
 //
 //   bench_legacy [SCALE [FOLDER]]   SCALE multiplies every count (default 1); the conversions run
 //                                   in a scratch folder under FOLDER (default: the temporary
@@ -77,6 +78,26 @@ std::string MakeLegacyFile(const TCounts& n) {
     return LegacyFile(c.Root());
 }
 
+// Dial-up entries named c0, c1, ... and a quarter as many schedules, each with its own dial-up
+// settings naming an entry near the end of the list.
+std::string MakeDialUpFile(int entries) {
+    TLegacyConfig c;
+    c.Settings.Str(SettingsTag::DomainName, "example.ru");
+    std::vector<TLegacyObject> dialUp, schedules;
+    for (int i = 0; i < entries; ++i)
+        dialUp.push_back(TLegacyObject().Str(DialUpEntryTag::Name, "c" + std::to_string(i)));
+    for (int i = 0; i < entries / 4; ++i)
+        schedules.push_back(
+            TLegacyObject()
+                .Bool(ScheduleTag::OwnDialUp, 1)
+                .Bool(ScheduleTag::UseDialUp, 1)
+                .Bool(ScheduleTag::UseNamedConnection, 1)
+                .Str(ScheduleTag::ConnectionName, "c" + std::to_string(entries - 1 - i % 16)));
+    c.DialUp.Collection(ListTag, dialUp);
+    c.Scheduler.Collection(ListTag, schedules);
+    return LegacyFile(c.Root());
+}
+
 struct TTimes {
     double Wall = 1e9, Cpu = 1e9; // best of the rounds, seconds
 };
@@ -128,6 +149,25 @@ int main(int argc, char** argv) {
         row("full", full, fullFile.size(), fullTimes);
         std::printf("ratio full/half: wall %.2f, CPU %.2f (linear growth: 2)\n",
                     fullTimes.Wall / halfTimes.Wall, fullTimes.Cpu / halfTimes.Cpu);
+
+        const int entries = static_cast<int>(80000 * scale);
+        const std::string largeFile = MakeDialUpFile(entries),
+                          smallFile = MakeDialUpFile(entries / 2);
+        TTimes smallTimes, largeTimes;
+        for (int round = 0; round < 3; ++round) {
+            TimeConversion(smallFile, smallTimes);
+            TimeConversion(largeFile, largeTimes);
+        }
+        std::printf("\n%-6s %9s %9s %9s %9s %9s\n", "run", "dial-up", "schedules", "file KB",
+                    "wall s", "CPU s");
+        const auto dialUpRow = [](const char* name, int n, size_t bytes, const TTimes& t) {
+            std::printf("%-6s %9d %9d %9.1f %9.4f %9.4f\n", name, n, n / 4, bytes / 1024.0, t.Wall,
+                        t.Cpu);
+        };
+        dialUpRow("half", entries / 2, smallFile.size(), smallTimes);
+        dialUpRow("full", entries, largeFile.size(), largeTimes);
+        std::printf("ratio full/half: wall %.2f, CPU %.2f (linear growth: 2)\n",
+                    largeTimes.Wall / smallTimes.Wall, largeTimes.Cpu / smallTimes.Cpu);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_legacy: %s\n", e.what());
         return 1;

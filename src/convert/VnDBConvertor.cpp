@@ -2,6 +2,7 @@
 
 #include "VnCrypt.h"
 #include "VnDB.h"
+#include "VnInstallLog.h"
 #include "VnUnpack.h"
 #include "VnUpgradeSteps.h"
 
@@ -48,10 +49,40 @@ bool Contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }
 
+std::string JoinedSteps(const std::vector<std::string>& steps) {
+    std::string text;
+    for (const std::string& step : steps)
+        text += (text.empty() ? "" : ", ") + step;
+    return text;
+}
+
+void LogSteps(const std::string& fileName, const std::vector<std::string>& steps) {
+    if (steps.empty())
+        InstallLog().Write(ltNoUpgradeSteps, fileName.c_str());
+    else
+        InstallLog().Write(ltUpgradeSteps, fileName.c_str(), JoinedSteps(steps).c_str());
+}
+
+// Why the default database replaces server.cfg, for the log.
+void LogServerRead(const std::string& fileName, bool read, bool replaced, int version) {
+    const std::string number = IntToStr(version);
+    if (!read)
+        InstallLog().Write(VnPlatform::FileExists(fileName) ? ltDatabaseEmpty : ltDatabaseMissing,
+                           fileName.c_str());
+    else if (replaced)
+        InstallLog().Write(ltDatabaseUnusable, fileName.c_str(), number.c_str());
+    else
+        InstallLog().Write(ltDatabaseRead, fileName.c_str(), number.c_str());
+}
+
 } // namespace
 
 TVnDBConvertor::TVnDBConvertor(std::string packageFile)
     : FPackageFile(std::move(packageFile)), FServerDB(std::make_unique<TVnXMLElement>()),
+      FStateDB(std::make_unique<TVnXMLElement>()) {}
+
+TVnDBConvertor::TVnDBConvertor(TVnBaseArchive& package)
+    : FPackage(&package), FServerDB(std::make_unique<TVnXMLElement>()),
       FStateDB(std::make_unique<TVnXMLElement>()) {}
 
 void TVnDBConvertor::ConvertDatabases(const std::string& configFolder,
@@ -74,21 +105,24 @@ void TVnDBConvertor::ConvertDatabases(const std::string& configFolder,
                                    !Contains(text, "<table name=\"TimeRanges\">"));
     FServerBackup = VnPlatform::FileExists(FServerFileName) &&
                     (FNewDatabase || FServerFileVersion < OldestUntouchedVersion);
+    LogServerRead(FServerFileName, serverRead, FNewDatabase, FVersion);
     if (FNewDatabase) {
         text = ExtractDefaultDatabase();
         FVersion = VersionNumber(DatabaseVersion);
     }
     FServerDB->Parse(text);
     CurrentDB = FServerDB.get();
-    UpgradeServerDatabase(FVersion);
+    LogSteps(FServerFileName, UpgradeServerDatabase(FVersion));
     SetTableField("Main", "Language", language);
 
     FStateFileName = configFolder + "state.cfg";
     int stateVersion = 0;
     if (!ReadDatabaseFile(FStateFileName, stateVersion, text)) {
+        InstallLog().Write(ltStateMissing, FStateFileName.c_str());
         FStateFileName.clear();
         return;
     }
+    InstallLog().Write(ltDatabaseRead, FStateFileName.c_str(), IntToStr(stateVersion).c_str());
     FVersion = FStateFileVersion = stateVersion;
     FStateBackup = FStateFileVersion < OldestUntouchedVersion;
     FStateDB->Parse(text);
@@ -98,7 +132,7 @@ void TVnDBConvertor::ConvertDatabases(const std::string& configFolder,
     mailboxes->SetParent(FStateDB.get());
     CurrentDB = FStateDB.get();
     try {
-        UpgradeStateDatabase(FVersion);
+        LogSteps(FStateFileName, UpgradeStateDatabase(FVersion));
     } catch (...) {
         mailboxes->SetParent(FServerDB.get());
         throw;
@@ -107,6 +141,8 @@ void TVnDBConvertor::ConvertDatabases(const std::string& configFolder,
 }
 
 std::string TVnDBConvertor::ExtractDefaultDatabase() const {
+    if (FPackage)
+        return FPackage->ReadEntryText("server.cfg");
     TVnArchive archive(FPackageFile, SignatureSize);
     return archive.ReadEntryText("server.cfg");
 }
@@ -173,8 +209,10 @@ std::vector<std::string> TVnDBConvertor::WriteDatabases() {
             if (!file.first)
                 continue;
             const std::string backup = BackUpFile(file.second);
-            if (!backup.empty())
+            if (!backup.empty()) {
+                InstallLog().Write(ltBackup, file.second.c_str(), backup.c_str());
                 written.push_back(backup);
+            }
         }
         CommitTempFile(serverTemp, FServerFileName);
     } catch (...) {
@@ -185,10 +223,12 @@ std::vector<std::string> TVnDBConvertor::WriteDatabases() {
     }
     // What is on disk now is this version: a later write must not replace the copies.
     FServerBackup = false;
+    InstallLog().Write(ltWritten, FServerFileName.c_str());
     written.push_back(FServerFileName);
     if (withState) {
         CommitTempFile(stateTemp, FStateFileName);
         FStateBackup = false;
+        InstallLog().Write(ltWritten, FStateFileName.c_str());
         written.push_back(FStateFileName);
     }
     return written;
@@ -200,15 +240,45 @@ std::string TVnDBConvertor::ServerText() {
 
 void TVnDBConvertor::WriteConsoleConfig(const std::string& consoleFolder, const std::string& user,
                                         const std::string& language, const std::string& password) {
-    const std::string fileName = consoleFolder + "VNT_Admin.cfg";
+    TVnConsoleConfig(consoleFolder, !user.empty()).Write(user, language, password);
+}
+
+// ---- The console configuration ------------------------------------------------------------
+
+TVnConsoleConfig::TVnConsoleConfig(const std::string& consoleFolder, bool withUser)
+    : FFileName(consoleFolder + "VNT_Admin.cfg"), FRoot(std::make_unique<TVnXMLElement>()) {
     int version = 0;
     std::string text;
-    if (!ReadDatabaseFile(fileName, version, text) ||
-        (version < MarkedVersion && !Contains(text, "<col name=\"Top\">")))
-        text = ConsoleTemplate;
-    TVnXMLElement root;
-    root.Parse(text);
-    const TVnDatabaseScope scope(root);
+    try {
+        if (!ReadDatabaseFile(FFileName, version, text)) {
+            FState = ltConsoleMissing;
+        } else if (version < MarkedVersion && !Contains(text, "<col name=\"Top\">")) {
+            FState = ltConsoleOld;
+        } else {
+            FRoot->Parse(text);
+            const TVnDatabaseScope scope(*FRoot);
+            // The columns that Write sets.
+            const TVnXMLElement* row = FindTable("Admin")->Child(0);
+            FindField(row, "Language");
+            if (withUser) {
+                FindField(row, "User");
+                FindField(row, "Password");
+            }
+            return;
+        }
+    } catch (const EStreamError&) {
+        throw; // not read at all: nothing is known about the file
+    } catch (const Exception& e) {
+        FState = ltConsoleDamaged;
+        FDamage = e.Message();
+    }
+    FRoot = std::make_unique<TVnXMLElement>();
+    FRoot->Parse(TVnDBConvertor::ConsoleTemplate);
+}
+
+void TVnConsoleConfig::Write(const std::string& user, const std::string& language,
+                             const std::string& password) {
+    const TVnDatabaseScope scope(*FRoot);
     CurrentRow = FindTable("Admin")->Child(0);
     SetField("Language", language);
     if (!user.empty()) {
@@ -222,5 +292,12 @@ void TVnDBConvertor::WriteConsoleConfig(const std::string& consoleFolder, const 
         }
         SetField("User", user);
     }
-    WriteDatabaseFile(fileName, root);
+    if (FState == ltConsoleDamaged) {
+        const std::string backup = BackUpFile(FFileName);
+        InstallLog().Write(ltConsoleDamaged, FFileName.c_str(), FDamage.c_str(), backup.c_str());
+    } else {
+        InstallLog().Write(FState, FFileName.c_str());
+    }
+    WriteDatabaseFile(FFileName, *FRoot);
+    InstallLog().Write(ltWritten, FFileName.c_str());
 }

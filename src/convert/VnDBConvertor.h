@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "VnInstallLog.h"
 #include "VnXML.h"
 
 // One user as offered for administrator: name@domain, and the user's ID.
@@ -16,11 +17,16 @@ struct TVnAdminEntry {
     int ID = 0;
 };
 
+class TVnBaseArchive;
+
 class TVnDBConvertor {
 public:
     // packageFile: the package whose entry "server.cfg" is the default database (the setup passes
     // its own executable).
     explicit TVnDBConvertor(std::string packageFile);
+    // The default database read through an open package's archive, which must outlive the
+    // convertor.
+    explicit TVnDBConvertor(TVnBaseArchive& package);
     TVnDBConvertor(const TVnDBConvertor&) = delete;
     TVnDBConvertor& operator=(const TVnDBConvertor&) = delete;
 
@@ -48,7 +54,7 @@ public:
     std::string ServerText();
 
     // Reads or creates VNT_Admin.cfg in consoleFolder (ending in a separator), sets the language
-    // and, when a user is given, the user and the password; writes it.
+    // and, when a user is given, the user and the password; writes it (TVnConsoleConfig).
     static void WriteConsoleConfig(const std::string& consoleFolder, const std::string& user,
                                    const std::string& language, const std::string& password);
     // The console configuration that replaces a missing or too old one.
@@ -68,6 +74,7 @@ public:
 
 private:
     std::string FPackageFile;
+    TVnBaseArchive* FPackage = nullptr;
     std::string FServerFileName;
     std::unique_ptr<TVnXMLElement> FServerDB;
     std::string FStateFileName;
@@ -79,4 +86,32 @@ private:
     // The file on disk is to be kept as ".bak" before it is replaced.
     bool FServerBackup = false;
     bool FStateBackup = false;
+};
+
+// The console's configuration, VNT_Admin.cfg, read and checked before anything of the
+// installation is written, so that its writing cannot fail on what the file holds: a file that
+// does not parse, or whose table Admin has no first row with the columns Write sets, is replaced
+// by the built-in template as a missing, empty or too old one is, and is kept as
+// VNT_Admin.cfg.bak when the new file is written.
+class TVnConsoleConfig {
+public:
+    // withUser: Write will set User and Password as well as Language. A file that cannot be read
+    // at all raises its file error.
+    TVnConsoleConfig(const std::string& consoleFolder, bool withUser);
+    // Sets the language and, when a user is given, the user and the password (a new password
+    // replaces a stored one; a change of user without one clears it; a console that keeps no
+    // password keeps none); writes the file.
+    void Write(const std::string& user, const std::string& language, const std::string& password);
+
+    const std::string& FileName() const { return FFileName; }
+    // The template took the place of a damaged file.
+    bool Damaged() const { return FState == ltConsoleDamaged; }
+    // What was wrong with the damaged file.
+    const std::string& Damage() const { return FDamage; }
+
+private:
+    std::string FFileName;
+    std::unique_ptr<TVnXMLElement> FRoot;
+    TVnLogText FState = ltConsoleUpdated; // what the log says of the file
+    std::string FDamage;
 };

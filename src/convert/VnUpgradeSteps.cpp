@@ -74,21 +74,27 @@ std::string MailDomainOfServer(const std::string& address) {
 
 // Answers LocateID(table, id) for many ids without a scan for each: equal texts are found in a
 // set; a scan is left only for texts that the locale's comparison could match otherwise (the IDs
-// are normally decimal numbers, which it matches only when identical). CurrentRow is kept.
+// are normally decimal numbers, which it matches only when identical). The set holds the rows up
+// to the first one without an ID: a search that gets past them reaches that row, and the scan
+// then fails there exactly as LocateID does. CurrentRow is kept.
 class TVnIDLookup {
 public:
     explicit TVnIDLookup(const std::string& table) : FTable(table) {
         for (const TVnXMLElement* row : FindTable(table)->Children()) {
-            const std::string& id = FindField(row, "ID")->Text;
-            FAllDecimal = FAllDecimal && IsDecimal(id);
-            FIDs.insert(AsciiLowerCase(id));
+            TVnXMLElement* id = nullptr;
+            if (!row->FindChildByAttr("name", "ID", id)) {
+                FComplete = false;
+                break;
+            }
+            FAllDecimal = FAllDecimal && IsDecimal(id->Text);
+            FIDs.insert(AsciiLowerCase(id->Text));
         }
     }
 
     bool Contains(const std::string& id) const {
         if (FIDs.count(AsciiLowerCase(id)) != 0)
             return true;
-        if (FAllDecimal && IsDecimal(id))
+        if (FComplete && FAllDecimal && IsDecimal(id))
             return false;
         TVnXMLElement* const saved = CurrentRow;
         const bool found = LocateID(FTable, id);
@@ -100,6 +106,7 @@ private:
     std::string FTable;
     std::unordered_set<std::string> FIDs;
     bool FAllDecimal = true;
+    bool FComplete = true; // every row has an ID
 };
 
 // ---- Server steps -------------------------------------------------------------------------
@@ -524,20 +531,25 @@ void StateStep3() {
 
 const TVnStep StateSteps[] = {{2061, StateStep1}, {2072, StateStep2}, {3070, StateStep3}};
 
-template <size_t N> void RunSteps(const TVnStep (&steps)[N], int version) {
-    for (const TVnStep& step : steps)
-        if (version < step.Limit)
-            step.Run();
+template <size_t N>
+std::vector<std::string> RunSteps(const TVnStep (&steps)[N], int version, const char* prefix) {
+    std::vector<std::string> applied;
+    for (size_t i = 0; i < N; ++i)
+        if (version < steps[i].Limit) {
+            steps[i].Run();
+            applied.push_back(prefix + std::to_string(i + 1));
+        }
+    return applied;
 }
 
 } // namespace
 
-void UpgradeServerDatabase(int version) {
-    RunSteps(ServerSteps, version);
+std::vector<std::string> UpgradeServerDatabase(int version) {
+    return RunSteps(ServerSteps, version, "");
 }
 
-void UpgradeStateDatabase(int version) {
-    RunSteps(StateSteps, version);
+std::vector<std::string> UpgradeStateDatabase(int version) {
+    return RunSteps(StateSteps, version, "S");
 }
 
 void AddSortingRule(const std::string& enabled, const std::string& rulesGroup,

@@ -4,13 +4,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-// Steps 1 to 14 on CurrentDB, the server database of version number version.
-void UpgradeServerDatabase(int version);
+// Steps 1 to 14 on CurrentDB, the server database of version number version. Answers the names
+// of the steps applied ("1" to "14").
+std::vector<std::string> UpgradeServerDatabase(int version);
 
 // Steps S1 to S3 on CurrentDB, the state database of version number version, which holds the
-// server's RemoteMailboxes table for the time of the upgrade.
-void UpgradeStateDatabase(int version);
+// server's RemoteMailboxes table for the time of the upgrade. Answers the names of the steps
+// applied ("S1" to "S3").
+std::vector<std::string> UpgradeStateDatabase(int version);
 
 // Appends a complete row to SortingRules with the next ID and Index; it becomes CurrentRow.
 void AddSortingRule(const std::string& enabled, const std::string& rulesGroup,

@@ -46,6 +46,15 @@ TVnXMLElement* FirstRow(const std::string& table) {
     return FindTable(table)->Child(0);
 }
 
+// A decimal integer: an optional minus sign and digits, nothing else (no blanks, no plus sign, no
+// hexadecimal forms). Anything else, or a value out of range, raises EConvertError.
+long DecimalValue(const std::string& text) {
+    const size_t first = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (text.size() == first || text.find_first_not_of("0123456789", first) != std::string::npos)
+        throw EConvertError(Format("'%s' is not a valid integer value", text.c_str()));
+    return StrToInt(text);
+}
+
 } // namespace
 
 // ---- Lookup -------------------------------------------------------------------------------
@@ -142,7 +151,7 @@ std::string NextValue(const std::string& table, const std::string& field) {
     // Reads the rows without moving CurrentRow.
     long largest = 0;
     for (const TVnXMLElement* row : FindTable(table)->Children())
-        largest = std::max(largest, StrToInt(FindField(row, field)->Text));
+        largest = std::max(largest, DecimalValue(FindField(row, field)->Text));
     return std::to_string(static_cast<long long>(largest) + 1);
 }
 

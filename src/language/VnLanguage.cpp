@@ -1,5 +1,6 @@
 #include "VnLanguage.h"
 
+#include "VnInstallLog.h"
 #include "VnSysUtils.h"
 
 TVnLanguage::TVnLanguage(const std::string& fileName, TVnLanguageLoader loader,
@@ -59,6 +60,7 @@ std::string TVnLanguage::DataToCode(intptr_t data) {
 
 void TVnLanguage::Apply() {
     LoadStrings("VnLanguage", {&MsgFileNotFound, &MsgFileCorrupted});
+    LoadStrings("VnInstallLog", InstallLogTexts());
 }
 
 bool TVnLanguage::FindSection(const std::string& name) {

@@ -5,6 +5,7 @@
 
 #include "VnCp1251.h"
 #include "VnCrypt.h"
+#include "VnInstallLog.h"
 
 std::string CfgFolder;
 std::string ServerCfgFile;
@@ -241,10 +242,38 @@ std::string IPText(int32_t value) {
 
 // ---- The tables ---------------------------------------------------------------------------
 
+// Distinct keys in order of first appearance, compared as the system compares texts without
+// regard to letter case (SameTextLocale). Keys are grouped by their Windows-1251 upper-case form,
+// so that each is compared only with the few that look alike.
+class TVnKeyList {
+public:
+    // The 1-based position of the first key equal to key; a new key is appended first.
+    int32_t Number(const std::string& key) {
+        std::string group = key;
+        for (char& c : group)
+            c = static_cast<char>(VnCp1251::UpperCase(static_cast<unsigned char>(c)));
+        std::vector<std::pair<std::string, int32_t>>& keys = FGroups[group];
+        for (const auto& known : keys)
+            if (VnPlatform::SameTextLocale(known.first, key))
+                return known.second;
+        keys.emplace_back(key, static_cast<int32_t>(++FCount));
+        return keys.back().second;
+    }
+    size_t Count() const { return FCount; }
+    void Clear() {
+        FGroups.clear();
+        FCount = 0;
+    }
+
+private:
+    std::unordered_map<std::string, std::vector<std::pair<std::string, int32_t>>> FGroups;
+    size_t FCount = 0;
+};
+
 // One pass over a loaded legacy tree, writing the tables of server.cfg in order.
 class TServerTables {
 public:
-    TServerTables(const TVnServer& server, TVnWriter& writer) : S(server), W(writer) {}
+    TServerTables(const TVnServer& server, TVnWriter& writer);
     void Write();
 
 private:
@@ -269,17 +298,19 @@ private:
     void WriteDeliveryQueues();
     void WriteAddressAliases();
 
-    // Key of a mailbox's server; equal keys in any letter case name one server.
-    static std::string POP3ServerKey(const TVnRemoteMailbox& mailbox);
-
     const TVnServer& S;
     TVnWriter& W;
     std::vector<std::string> AliasList;
-    std::unordered_map<std::string, int32_t> POP3ServerKeys; // folded key -> server number
+    // Name of a dial-up entry -> position of the first entry of that name (case-sensitive).
+    std::unordered_map<std::string, int32_t> RASConnections;
+    TVnKeyList POP3ServerKeys;           // "address:port" of the distinct servers
+    std::vector<int32_t> MailboxServers; // server number of each remote mailbox, in order
 };
 
-std::string TServerTables::POP3ServerKey(const TVnRemoteMailbox& mailbox) {
-    return AsciiLowerCase(mailbox.Address + ":" + IntToStr(mailbox.Port));
+TServerTables::TServerTables(const TVnServer& server, TVnWriter& writer) : S(server), W(writer) {
+    int32_t n = 0;
+    for (const TVnDialUpEntry& entry : Chain(S.DialUp->Entries))
+        RASConnections.emplace(entry.Name, ++n); // a later entry of the same name is never found
 }
 
 void TServerTables::Write() {
@@ -542,13 +573,8 @@ void TServerTables::WriteTasks() {
 int32_t TServerTables::RASConnectionOf(const std::string& name) const {
     if (name.empty())
         return 0;
-    int32_t n = 0;
-    for (const TVnDialUpEntry& entry : Chain(S.DialUp->Entries)) {
-        ++n;
-        if (entry.Name == name)
-            return n;
-    }
-    return 0;
+    const auto found = RASConnections.find(name);
+    return found == RASConnections.end() ? 0 : found->second;
 }
 
 void TServerTables::WriteTaskRow(int32_t id, const TVnSchedule& s, TVnBool showInMenu) {
@@ -604,11 +630,15 @@ void TServerTables::WriteRemoteSMTPServers() {
 }
 
 void TServerTables::WriteRemotePOP3Servers() {
-    POP3ServerKeys.clear();
+    POP3ServerKeys.Clear();
+    MailboxServers.clear();
     W.BeginTable("RemotePOP3Servers");
     for (const TVnRemoteMailbox& mailbox : Chain(S.POP3Collector->Mailboxes)) {
-        const int32_t number = static_cast<int32_t>(POP3ServerKeys.size() + 1);
-        if (!POP3ServerKeys.emplace(POP3ServerKey(mailbox), number).second)
+        const size_t known = POP3ServerKeys.Count();
+        const int32_t number =
+            POP3ServerKeys.Number(mailbox.Address + ":" + IntToStr(mailbox.Port));
+        MailboxServers.push_back(number);
+        if (POP3ServerKeys.Count() == known)
             continue;
         W.BeginRow();
         W.WriteInt("ID", number);
@@ -645,7 +675,7 @@ void TServerTables::WriteRemoteMailboxes() {
         W.BeginRow();
         W.WriteInt("ID", n);
         W.WriteBool("Enabled", mailbox.Enabled);
-        W.WriteInt("POP3Server", POP3ServerKeys.at(POP3ServerKey(mailbox)));
+        W.WriteInt("POP3Server", MailboxServers[n - 1]);
         W.WriteStr("MailGroup", "1");
         W.WriteStr("User", mailbox.User);
         W.WriteStr("Password", EncodePassword(mailbox.Password));
@@ -854,6 +884,48 @@ int32_t LittleEndian32(const char* bytes) {
 
 } // namespace
 
+bool ImportLegacyStream(TVnStream& file, TVnLegacyImport& result) {
+    // The signature decides before anything else is read: a foreign file of any size costs the
+    // ten bytes of the header.
+    char head[10];
+    size_t got = 0;
+    for (size_t n = 1; got < sizeof head && n != 0; got += n)
+        n = file.Read(head + got, sizeof head - got);
+    if (got < 7 || std::memcmp(head, LegacySignature, 7) != 0)
+        return false;
+
+    // The objects read from a copy in memory, since every field lookup repositions the stream.
+    file.SetPosition(0);
+    TVnStringStream stream(ReadStreamText(file, -1));
+    const std::string& bytes = stream.DataString();
+    TVnOwnerList owner;
+    const TVnServer* root = nullptr;
+    try {
+        const int64_t size = static_cast<int64_t>(bytes.size());
+        if (size < LegacyHeaderSize)
+            throw EVnStreamCorrupt();
+        const int64_t skip = LittleEndian32(bytes.data() + 10);
+        if (skip < 0 || skip > size - LegacyHeaderSize)
+            throw EVnStreamCorrupt();
+        stream.SetPosition(LegacyHeaderSize + skip);
+        root = &TVnObject::Create<TVnServer>(owner, stream, size);
+        if (!root->IsComplete())
+            throw EVnStreamCorrupt();
+    } catch (const EVnStreamCorrupt&) {
+        throw EVnException(FileCorruptedMessage(LegacyCfgFile));
+    }
+    root->WriteTables();
+
+    result.Outcome = TVnLegacyImport::Converted;
+    result.DomainName = root->Settings->DomainName;
+    result.Users = Chain(root->UserMgr->Users).Count();
+    result.RemoteMailboxes = Chain(root->POP3Collector->Mailboxes).Count();
+    result.IPRules = Chain(root->IPFilter->Rules).Count();
+    result.SortingRules = Chain(root->QueueMgr->Rules).Count();
+    result.Schedules = Chain(root->Scheduler->Schedules).Count();
+    return true;
+}
+
 TVnLegacyImport ConvertLegacyConfig() {
     CfgFolder = "Config\\";
     ServerCfgFile = CfgFolder + "server.cfg";
@@ -861,55 +933,47 @@ TVnLegacyImport ConvertLegacyConfig() {
 
     TVnLegacyImport result;
     if (VnPlatform::FileExists(ServerCfgFile) || VnPlatform::FileExists(StateCfgFile)) {
+        InstallLog().Write(ltLegacyConfigExists, ServerCfgFile.c_str(), StateCfgFile.c_str());
         result.Outcome = TVnLegacyImport::ConfigExists;
         return result;
     }
     if (!VnPlatform::FileExists(LegacyCfgFile)) {
+        InstallLog().Write(ltLegacyNoFile, LegacyCfgFile);
         result.Outcome = TVnLegacyImport::NoLegacyFile;
         return result;
     }
     {
-        // Open (deny writers) for the whole run; the objects read from a copy in memory, since
-        // every field lookup repositions the stream.
+        // Open (deny writers) for the whole run.
         TVnFileStream file(LegacyCfgFile, TVnFileStream::Mode::OpenRead);
-        TVnStringStream stream(ReadStreamText(file, -1));
-        const std::string& bytes = stream.DataString();
-        if (bytes.size() < 7 || bytes.compare(0, 7, LegacySignature) != 0) {
+        if (!ImportLegacyStream(file, result)) {
+            InstallLog().Write(ltLegacyWrongSignature, LegacyCfgFile);
             result.Outcome = TVnLegacyImport::WrongSignature;
             return result;
         }
-        TVnOwnerList owner;
-        const TVnServer* root = nullptr;
-        try {
-            const int64_t size = static_cast<int64_t>(bytes.size());
-            if (size < LegacyHeaderSize)
-                throw EVnStreamCorrupt();
-            const int64_t skip = LittleEndian32(bytes.data() + 10);
-            if (skip < 0 || skip > size - LegacyHeaderSize)
-                throw EVnStreamCorrupt();
-            stream.SetPosition(LegacyHeaderSize + skip);
-            root = &TVnObject::Create<TVnServer>(owner, stream, size);
-            if (!root->IsComplete())
-                throw EVnStreamCorrupt();
-        } catch (const EVnStreamCorrupt&) {
-            throw EVnException(FileCorruptedMessage(LegacyCfgFile));
-        }
-        root->WriteTables();
-
-        result.Outcome = TVnLegacyImport::Converted;
-        result.DomainName = root->Settings->DomainName;
-        result.Users = Chain(root->UserMgr->Users).Count();
-        result.RemoteMailboxes = Chain(root->POP3Collector->Mailboxes).Count();
-        result.IPRules = Chain(root->IPFilter->Rules).Count();
-        result.SortingRules = Chain(root->QueueMgr->Rules).Count();
-        result.Schedules = Chain(root->Scheduler->Schedules).Count();
-    } // the objects go first, then the file
+    }
+    const auto count = [](size_t n) { return std::to_string(n); };
+    InstallLog().Write(ltLegacyConverted, LegacyCfgFile, ServerCfgFile.c_str(),
+                       StateCfgFile.c_str(), result.DomainName.c_str(), count(result.Users).c_str(),
+                       count(result.RemoteMailboxes).c_str(), count(result.SortingRules).c_str(),
+                       count(result.IPRules).c_str(), count(result.Schedules).c_str());
 
     // Each step is tried whatever became of the one before.
-    result.MailboxRenamed = IsPlainFolderName(result.DomainName) &&
-                            VnPlatform::MoveFile("Mail\\Mailbox\\", "Mail\\" + result.DomainName);
-    result.InboundRemoved = VnPlatform::RemoveDirectory("Mail\\Inbound\\");
-    result.OutboundRemoved = VnPlatform::RemoveDirectory("Mail\\Outbound\\");
-    result.MailRenamed = VnPlatform::MoveFile("Mail", "Mailbox");
+    const auto move = [](const std::string& from, const std::string& to, bool allowed) {
+        const bool done = allowed && VnPlatform::MoveFile(from, to);
+        InstallLog().Write(ltLegacyMoved, from.c_str(), to.c_str(),
+                           InstallLogText(done ? ltDone : ltNotDone).c_str());
+        return done;
+    };
+    const auto remove = [](const std::string& folder) {
+        const bool done = VnPlatform::RemoveDirectory(folder);
+        InstallLog().Write(ltLegacyRemoved, folder.c_str(),
+                           InstallLogText(done ? ltDone : ltNotDone).c_str());
+        return done;
+    };
+    result.MailboxRenamed =
+        move("Mail\\Mailbox\\", "Mail\\" + result.DomainName, IsPlainFolderName(result.DomainName));
+    result.InboundRemoved = remove("Mail\\Inbound\\");
+    result.OutboundRemoved = remove("Mail\\Outbound\\");
+    result.MailRenamed = move("Mail", "Mailbox", true);
     return result;
 }

@@ -275,6 +275,11 @@ struct TVnLegacyImport {
     bool MailRenamed = false;     // Mail became Mailbox
 };
 
+// The conversion of an open legacy file positioned at its start: false, after reading no more
+// than its 10 header bytes, when it does not begin with the signature; otherwise writes both
+// databases (raising as ConvertLegacyConfig does) and fills the outcome and counts of result.
+bool ImportLegacyStream(TVnStream& file, TVnLegacyImport& result);
+
 // Converts the first generation's configuration in the current directory, unless a new one
 // exists. A file that cannot be read completely raises EVnException "File \"VantroMS.cfg\"
 // corrupted" before anything is written; the legacy file is never changed.

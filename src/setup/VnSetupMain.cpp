@@ -1,5 +1,6 @@
 #include "VnSetupMain.h"
 
+#include "VnInstallLog.h"
 #include "VnPublicKey.h"
 #include "VnSignature.h"
 #include "VnSysUtils.h"
@@ -16,16 +17,20 @@ void ShowException(const std::exception& e) {
 }
 
 bool RunEvent(const std::function<void()>& handler) {
+    bool done = true;
     try {
         handler();
-        return true;
     } catch (const std::exception& e) {
         ShowException(e);
-        return false;
+        done = false;
     }
+    // The event's lines go to the log once its outcome is known (and its folder exists).
+    InstallLog().Flush();
+    return done;
 }
 
 int RunSetup(const std::string& programFile, const std::function<void(TfrmMain&)>& messageLoop) {
+    InstallLog().Begin();
     try {
         // Absolute: the install actions change the current directory.
         const std::string program = ExpandFileName(programFile);
@@ -36,15 +41,18 @@ int RunSetup(const std::string& programFile, const std::function<void(TfrmMain&)
         auto* form = new TfrmMain(application);
         try {
             form->InitForm(program);
+            InstallLog().Write(ltPackageValid, program.c_str());
             messageLoop(*form);
         } catch (...) {
             form->DoneForm();
             throw;
         }
         form->DoneForm();
+        InstallLog().End();
         return 0;
     } catch (const std::exception& e) {
         ShowException(e);
+        InstallLog().End();
         return 1;
     }
 }

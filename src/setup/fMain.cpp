@@ -5,6 +5,7 @@
 #include "VnCfgConvertor1.h"
 #include "VnCp1251.h"
 #include "VnDBConvertor.h"
+#include "VnInstallLog.h"
 #include "VnSysUtils.h"
 #include "VnUnpack.h"
 
@@ -333,6 +334,8 @@ void TfrmMain::FolderAction(int& nextPage) {
     // Made absolute: the later steps run with F as the current directory.
     edtFolder->SetText(IncludeTrailingPathDelimiter(ExpandFileName(edtFolder->Text())));
     const std::string folder = Folder();
+    InstallLog().SetFolder(folder);
+    InstallLog().Write(ConsoleSetup() ? ltConsoleSetup : ltFullSetup, folder.c_str());
     if (!ConsoleSetup()) {
         ExtractPayload("Setup", folder);
         OSCheck(VnPlatform::SetCurrentDirectory(folder));
@@ -357,9 +360,12 @@ void TfrmMain::AdminAction() {
     }
     const std::string password = chbPassword->Checked() ? edtPassword->Text() : "";
     const TVnListItem& admin = cobAdmin->Items()[cobAdmin->ItemIndex()];
+    // Checked before the databases are written: a damaged file gives way to the template.
+    TVnConsoleConfig console(Folder() + "VNT_Admin\\", true);
+    InstallLog().Write(password.empty() ? ltAdministratorKept : ltAdministrator,
+                       admin.Text.c_str());
     FConvertor->SetAdministrator(static_cast<int>(admin.Data), password);
-    FConvertor->WriteConsoleConfig(Folder() + "VNT_Admin\\", admin.Text, FLanguage->Language(),
-                                   password);
+    console.Write(admin.Text, FLanguage->Language(), password);
 }
 
 void TfrmMain::FinishAction() {
@@ -374,7 +380,8 @@ void TfrmMain::FinishAction() {
             if (chbRegisterService->Visible() && chbRegisterService->Checked())
                 commandLine += " /service";
         }
-        UIServices().StartProgram(commandLine);
+        const bool started = UIServices().StartProgram(commandLine);
+        InstallLog().Write(started ? ltStarted : ltNotStarted, commandLine.c_str());
     }
     Close();
 }

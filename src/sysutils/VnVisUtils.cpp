@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "VnInstallLog.h"
 #include "VnSysUtils.h"
 
 // ---- Services -----------------------------------------------------------------------------
@@ -155,6 +156,7 @@ int ShowMessageBox(const std::string& caption, const std::string& text, unsigned
 }
 
 int ShowAppMessage(const std::string& text, unsigned flags) {
+    InstallLog().Write(ltMessage, text.c_str());
     return ShowMessageBox(ApplicationTitle(), text, flags);
 }
 

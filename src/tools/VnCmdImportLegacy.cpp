@@ -3,6 +3,7 @@
 
 #include "VnCfgConvertor1.h"
 #include "VnCommands.h"
+#include "VnInstallLog.h"
 #include "VnSysUtils.h"
 
 namespace {
@@ -13,16 +14,8 @@ const char* Done(bool done) {
     return done ? "done" : "not done";
 }
 
-} // namespace
-
-int CmdImportLegacy(const std::vector<std::string>& words) {
-    const TVnArgs args(words, {}, {});
-    args.ExpectPositional(1, Usage);
-    const std::string folder = IncludeTrailingPathDelimiter(args.Positional()[0]);
-    if (!VnPlatform::DirectoryExists(folder))
-        throw EVnException(Format("Folder \"%s\" not found", args.Positional()[0].c_str()));
-    OSCheck(VnPlatform::SetCurrentDirectory(folder));
-
+// The import in the current directory, folder, and its report.
+int Import(const std::string& folder) {
     const TVnLegacyImport result = ConvertLegacyConfig();
     switch (result.Outcome) {
     case TVnLegacyImport::ConfigExists:
@@ -52,4 +45,19 @@ int CmdImportLegacy(const std::vector<std::string>& words) {
     std::printf("remove Mail\\Outbound\\: %s\n", Done(result.OutboundRemoved));
     std::printf("Mail to Mailbox: %s\n", Done(result.MailRenamed));
     return 0;
+}
+
+} // namespace
+
+int CmdImportLegacy(const std::vector<std::string>& words) {
+    const TVnArgs args(words, {}, {});
+    args.ExpectPositional(1, Usage);
+    const std::string folder = IncludeTrailingPathDelimiter(args.Positional()[0]);
+    if (!VnPlatform::DirectoryExists(folder))
+        throw EVnException(Format("Folder \"%s\" not found", args.Positional()[0].c_str()));
+    return InstallLog().Run(folder, [&] {
+        InstallLog().Write(ltLegacyImport, ExpandFileName(folder).c_str());
+        OSCheck(VnPlatform::SetCurrentDirectory(folder));
+        return Import(folder);
+    });
 }

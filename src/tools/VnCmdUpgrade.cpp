@@ -4,6 +4,9 @@
 #include "VnCommands.h"
 #include "VnDB.h"
 #include "VnDBConvertor.h"
+#include "VnInstallLog.h"
+#include "VnPublicKey.h"
+#include "VnSignature.h"
 #include "VnSysUtils.h"
 
 namespace {
@@ -43,18 +46,15 @@ std::string FoundText(const char* file, int version) {
     return version == 0 ? Format("%s: none", file) : Format("%s: version %d", file, version);
 }
 
-} // namespace
-
-int CmdUpgrade(const std::vector<std::string>& words) {
-    const TVnArgs args(words, {"--package", "--lang", "--admin", "--password"}, {"--dry-run"});
-    args.ExpectPositional(1, Usage);
-    const std::string folder = IncludeTrailingPathDelimiter(args.Positional()[0]);
+int Upgrade(const TVnArgs& args, const std::string& folder) {
     const std::string package = args.Required("--package");
     const std::string language = args.Required("--lang");
     const std::string password = args.Value("--password");
     const bool dryRun = args.Has("--dry-run");
-    if (!VnPlatform::DirectoryExists(folder))
-        throw EVnException(Format("Folder \"%s\" not found", folder.c_str()));
+    InstallLog().Write(CheckFileSignature(VnPublicKeyRecord, package) ? ltPackageValid
+                                                                      : ltPackageInvalid,
+                       package.c_str());
+    InstallLog().Write(ltUpgrade, ExpandFileName(folder).c_str());
 
     TVnDBConvertor convertor(package);
     convertor.ConvertDatabases(folder + "Config\\", language);
@@ -81,9 +81,26 @@ int CmdUpgrade(const std::vector<std::string>& words) {
     }
     ForceFolders(folder + "Config\\");
     ForceFolders(folder + "VNT_Admin\\");
+    // Checked before the databases are written: a damaged file gives way to the template.
+    TVnConsoleConfig console(folder + "VNT_Admin\\", true);
+    InstallLog().Write(password.empty() ? ltAdministratorKept : ltAdministrator,
+                       admin.Text.c_str());
     for (const std::string& file : convertor.SetAdministrator(admin.ID, password))
         std::fprintf(report, "written: %s\n", file.c_str());
-    TVnDBConvertor::WriteConsoleConfig(folder + "VNT_Admin\\", admin.Text, language, password);
-    std::fprintf(report, "written: %s\n", (folder + "VNT_Admin\\VNT_Admin.cfg").c_str());
+    console.Write(admin.Text, language, password);
+    std::fprintf(report, "written: %s\n", console.FileName().c_str());
     return 0;
+}
+
+} // namespace
+
+int CmdUpgrade(const std::vector<std::string>& words) {
+    const TVnArgs args(words, {"--package", "--lang", "--admin", "--password"}, {"--dry-run"});
+    args.ExpectPositional(1, Usage);
+    const std::string folder = IncludeTrailingPathDelimiter(args.Positional()[0]);
+    if (!VnPlatform::DirectoryExists(folder))
+        throw EVnException(Format("Folder \"%s\" not found", folder.c_str()));
+    // A dry run writes nothing, its log included.
+    return InstallLog().Run(args.Has("--dry-run") ? "" : folder,
+                            [&] { return Upgrade(args, folder); });
 }

@@ -3,6 +3,7 @@
 
 #include "ConvertTestSupport.h"
 #include "VnDB.h"
+#include "VnSysUtils.h"
 #include "VnUpgradeSteps.h"
 
 using namespace VnFixture;
@@ -298,6 +299,37 @@ TEST(UpgradeStateSteps, MessagesOfMissingMailboxesGoBelow2061Only) {
             EXPECT_EQ(kept.size(), 21u);
         }
     }
+}
+
+// A mailbox row without ID stops S1 only when the search for a message's mailbox reaches it.
+TEST(UpgradeStateSteps, AMailboxWithoutIDFailsOnlyWhereTheSearchReachesIt) {
+    const auto upgrade = [](std::vector<std::string> boxes) {
+        std::string text = "<vnt-db><table name=\"RemoteMessages\">";
+        for (const std::string& box : boxes)
+            text += "<row><col name=\"Mailbox\">" + box +
+                    "</col><col name=\"UIDL\">u</col>"
+                    "<col name=\"RDate\">d</col><col name=\"Dele\">0</col></row>";
+        text += "</table><table name=\"RemoteMailboxes\"><row><col name=\"ID\">1</col></row>"
+                "<row><col name=\"ID\">2</col></row><row><col name=\"Name\">x</col></row>"
+                "<row><col name=\"ID\">4</col></row></table></vnt-db>";
+        auto root = ParseDatabase(text);
+        CurrentDB = root.get();
+        try {
+            UpgradeStateDatabase(2060);
+        } catch (const EVnException& e) {
+            CurrentDB = nullptr;
+            return std::string(e.what());
+        }
+        const std::string kept = std::to_string(TableOf(*root, "RemoteMessages")->ChildCount());
+        CurrentDB = nullptr;
+        return kept;
+    };
+    EXPECT_EQ(upgrade({"1", "2", "2", "1"}), "4");
+    EXPECT_EQ(upgrade({}), "0");
+    const std::string failure = "Field \"RemoteMailboxes.ID\" not found";
+    EXPECT_EQ(upgrade({"1", "4"}), failure); // behind the row without ID
+    EXPECT_EQ(upgrade({"2", "3"}), failure); // missing: the search walks on to that row
+    EXPECT_EQ(upgrade({"x"}), failure);
 }
 
 TEST(UpgradeStateSteps, MessageColumnsAreRenamedAndCompleted) {

@@ -155,6 +155,21 @@ TEST_F(DBTest, NextValueKeepsCurrentRow) {
               ErrorOf<EConvertError>([] { NextValue("Main", "Language"); }));
 }
 
+TEST_F(DBTest, NextValueReadsOnlyDecimalIntegers) {
+    AddTable("Rules");
+    AddRow("Rules");
+    AddField("Index", "");
+    for (const char* text : {"$A", "0x10", " 7", "7 ", "+7", "-", "1e3", "99999999999999999999"}) {
+        SetField("Index", text);
+        EXPECT_EQ(Format("'%s' is not a valid integer value", text),
+                  ErrorOf<EConvertError>([] { NextIndex("Rules"); }));
+    }
+    SetField("Index", "-0012");
+    EXPECT_EQ("1", NextIndex("Rules"));
+    SetField("Index", "0099");
+    EXPECT_EQ("100", NextIndex("Rules"));
+}
+
 TEST_F(DBTest, UniqueNameIgnoresCaseAndKeepsCurrentRow) {
     CurrentRow = Row(0);
     EXPECT_EQ("WinAdmin 2", UniqueName("Users", "WinAdmin"));

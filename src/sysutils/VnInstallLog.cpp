@@ -1,0 +1,125 @@
+#include "VnInstallLog.h"
+
+#include <array>
+#include <ctime>
+
+namespace {
+
+std::array<std::string, ltCount> Texts = {
+    "Package \"%s\": signature correct",
+    "Package \"%s\": signature wrong",
+    "Full installation into \"%s\"",
+    "Console-only installation into \"%s\"",
+    "Configuration upgrade in \"%s\"",
+    "First-generation import in \"%s\"",
+    "Extracted \"%s\": %s files, %s bytes",
+    "First-generation import: nothing converted, \"%s\" or \"%s\" exists",
+    "First-generation import: nothing converted, no \"%s\"",
+    "First-generation import: nothing converted, \"%s\" is not a first-generation configuration",
+    "First-generation import: \"%s\" converted into \"%s\" and \"%s\"; domain %s, %s users, %s "
+    "remote mailboxes, %s sorting rules, %s IP rules, %s schedules",
+    "First-generation import: move \"%s\" to \"%s\": %s",
+    "First-generation import: remove the folder \"%s\": %s",
+    "done",
+    "not done",
+    "Read \"%s\": version %s",
+    "\"%s\" not found: the default database takes its place",
+    "\"%s\" is empty: the default database takes its place",
+    "\"%s\" (version %s) has neither RASConnections nor TimeRanges: the default database takes its "
+    "place",
+    "\"%s\" not found: no state database",
+    "\"%s\": upgrade steps %s applied",
+    "\"%s\": no upgrade step applies",
+    "Kept \"%s\" as \"%s\"",
+    "Written \"%s\"",
+    "Administrator: %s, new password set",
+    "Administrator: %s, password unchanged",
+    "Console configuration \"%s\" read and updated",
+    "Console configuration \"%s\" not found or empty: made from the template",
+    "Console configuration \"%s\" is of an old version: replaced by the template",
+    "Console configuration \"%s\" is damaged (%s): kept as \"%s\" and replaced by the template",
+    "Started: %s",
+    "Could not start: %s",
+    "Message: %s",
+};
+
+const char* const LogFileName = "VNT_Setup.log";
+
+std::string Timestamp() {
+    const std::time_t now = std::time(nullptr);
+    char text[32] = "";
+    if (const std::tm* local = std::localtime(&now))
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string*> InstallLogTexts() {
+    std::vector<std::string*> table;
+    for (std::string& text : Texts)
+        table.push_back(&text);
+    return table;
+}
+
+const std::string& InstallLogText(TVnLogText text) {
+    return Texts[text];
+}
+
+void TVnInstallLog::Begin() {
+    FFileName.clear();
+    FPending.clear();
+}
+
+void TVnInstallLog::SetFolder(const std::string& folder) {
+    // Absolute: the installation changes the current directory.
+    FFileName = IncludeTrailingPathDelimiter(ExpandFileName(folder)) + LogFileName;
+}
+
+void TVnInstallLog::Add(const std::string& line) {
+    std::string text = Timestamp() + "  ";
+    for (char c : line)
+        text += c == '\r' || c == '\n' ? ' ' : c;
+    FPending.push_back(text + "\r\n");
+}
+
+void TVnInstallLog::Flush() {
+    if (FFileName.empty() || FPending.empty() ||
+        !VnPlatform::DirectoryExists(ExtractFileDir(FFileName)))
+        return;
+    try {
+        std::string text = VnPlatform::FileExists(FFileName) ? ReadFileText(FFileName) : "";
+        for (const std::string& line : FPending)
+            text += line;
+        WriteFileAtomic(FFileName, text);
+        FPending.clear();
+    } catch (const std::exception&) {
+        // The lines wait for the next flush; the installation goes on.
+    }
+}
+
+void TVnInstallLog::End() {
+    Flush();
+    Begin();
+}
+
+int TVnInstallLog::Run(const std::string& folder, const std::function<int()>& work) {
+    Begin();
+    if (!folder.empty())
+        SetFolder(folder);
+    try {
+        const int code = work();
+        End();
+        return code;
+    } catch (const std::exception& e) {
+        if (!dynamic_cast<const EAbort*>(&e))
+            Write(ltMessage, e.what());
+        End();
+        throw;
+    }
+}
+
+TVnInstallLog& InstallLog() {
+    static TVnInstallLog log;
+    return log;
+}

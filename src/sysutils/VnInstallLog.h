@@ -1,0 +1,85 @@
+// The install log: one line per action, with the local date and time, appended to VNT_Setup.log
+// in the installation folder. Lines wait in memory until the folder is known and exists, so that
+// a run that fails before there is a folder logs nothing, and a folder that a failed run removes
+// again is not kept alive by its log. Writing the log never raises: a log that cannot be written
+// never fails an installation. No password is ever handed to it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "VnSysUtils.h"
+
+// The texts of the lines, in the order of section VnInstallLog of the language file.
+enum TVnLogText {
+    ltPackageValid,         // package: signature correct
+    ltPackageInvalid,       // package: signature wrong
+    ltFullSetup,            // folder of a full installation
+    ltConsoleSetup,         // folder of a console-only installation
+    ltUpgrade,              // folder of a configuration upgrade
+    ltLegacyImport,         // folder of a first-generation import
+    ltExtracted,            // extracted folder, its files and bytes
+    ltLegacyConfigExists,   // no import: a new configuration exists
+    ltLegacyNoFile,         // no import: no first-generation file
+    ltLegacyWrongSignature, // no import: not a first-generation file
+    ltLegacyConverted,      // imported, with the counts
+    ltLegacyMoved,          // a folder moved, or not
+    ltLegacyRemoved,        // a folder removed, or not
+    ltDone,                 // result word of a folder step
+    ltNotDone,              // result word of a folder step
+    ltDatabaseRead,         // a database read, its version
+    ltDatabaseMissing,      // server.cfg missing: the default
+    ltDatabaseEmpty,        // server.cfg empty: the default
+    ltDatabaseUnusable,     // server.cfg without its tables: the default
+    ltStateMissing,         // no state.cfg
+    ltUpgradeSteps,         // the upgrade steps applied to a database
+    ltNoUpgradeSteps,       // no step applied
+    ltBackup,               // a file kept as its .bak copy
+    ltWritten,              // a file written
+    ltAdministrator,        // the administrator, with a new password
+    ltAdministratorKept,    // the administrator, password unchanged
+    ltConsoleUpdated,       // console configuration read and updated
+    ltConsoleMissing,       // console configuration missing: the template
+    ltConsoleOld,           // console configuration too old: the template
+    ltConsoleDamaged,       // console configuration damaged: kept as .bak, the template
+    ltStarted,              // program started
+    ltNotStarted,           // program could not be started
+    ltMessage,              // a message shown to the user
+    ltCount
+};
+
+// The formats in the current language (English until the language file is loaded), for the
+// string table of the language file.
+std::vector<std::string*> InstallLogTexts();
+const std::string& InstallLogText(TVnLogText text);
+
+class TVnInstallLog {
+public:
+    // A new run: pending lines and the folder are dropped.
+    void Begin();
+    // The installation folder; the log is its VNT_Setup.log.
+    void SetFolder(const std::string& folder);
+    const std::string& FileName() const { return FFileName; }
+
+    // A line from a text of the table and its arguments (as Format takes them).
+    template <class... TArgs> void Write(TVnLogText text, TArgs... args) {
+        Add(Format(InstallLogText(text).c_str(), args...));
+    }
+    // A line as it is; its line breaks become blanks.
+    void Add(const std::string& line);
+    // Appends the pending lines when the folder exists; otherwise they wait.
+    void Flush();
+    // Flush, then the run ends: whatever could not be written is dropped.
+    void End();
+    // One run around work: Begin, the folder (none: nothing is written), work, End. The message
+    // of a failure that leaves work is logged before it travels on.
+    int Run(const std::string& folder, const std::function<int()>& work);
+
+private:
+    std::string FFileName;
+    std::vector<std::string> FPending;
+};
+
+// The log of the process.
+TVnInstallLog& InstallLog();
