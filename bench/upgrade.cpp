@@ -14,25 +14,11 @@
 
 #include "VnDBConvertor.h"
 #include "VnSysUtils.h"
-
-// The test-side description of old databases builds the files.
-#include "../tests/convert/VnUpgradeFixture.h"
+#include "shared/VnUpgradeCase.h"
 
 namespace {
 
-constexpr int Users = 20000;
-constexpr int Mailboxes = 2000;
-constexpr int Messages = 200000;
 constexpr int Runs = 3;
-
-struct TFolder {
-    std::string Config; // ends with a separator
-
-    void Write(const std::string& server, const std::string& state) const {
-        WriteFileAtomic(Config + "server.cfg", server);
-        WriteFileAtomic(Config + "state.cfg", state);
-    }
-};
 
 // Processor time of the process: other work on a shared machine does not count.
 double Seconds(std::clock_t start) {
@@ -45,24 +31,16 @@ struct TTimes {
 
 // The databases with that many messages, read, upgraded (ConvertDatabases) and written
 // (SetAdministrator): without ver (every step), and for reference at 3.08 (no step).
-TTimes Measure(const TFolder& folder, int messages) {
-    VnFixture::TScale scale;
-    scale.Users = Users;
-    scale.Mailboxes = Mailboxes;
-    scale.Messages = messages;
-    scale.OrphanMessages = messages / 100;
-    const auto server = VnFixture::ServerTables(scale);
-    const auto state = VnFixture::StateTables(scale);
+TTimes Measure(const VnBench::TUpgradeFolder& folder, int messages) {
     TTimes times;
-    for (int version : {2039, 3089}) {
-        const std::string serverText = VnFixture::WriteDatabase(server, version);
-        const std::string stateText = VnFixture::WriteDatabase(state, version);
-        double& best = version == 2039 ? times.Upgrade : times.Reference;
+    for (int version : {VnBench::OldestVersion, VnBench::CurrentVersion}) {
+        const VnBench::TUpgradeCase files = VnBench::MakeUpgradeCase(messages, version);
+        double& best = version == VnBench::OldestVersion ? times.Upgrade : times.Reference;
         for (int run = 0; run < Runs; ++run) {
-            folder.Write(serverText, stateText);
+            folder.Write(files);
             const std::clock_t start = std::clock();
             TVnDBConvertor convertor("");
-            convertor.ConvertDatabases(folder.Config, "en");
+            convertor.ConvertDatabases(folder.Config(), "en");
             convertor.SetAdministrator(1, "secret");
             best = std::min(best, Seconds(start));
         }
@@ -73,21 +51,17 @@ TTimes Measure(const TFolder& folder, int messages) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string scratch =
-        IncludeTrailingPathDelimiter(argc > 1 ? argv[1] : VnPlatform::TempFolder()) +
-        "bench_upgrade\\";
-    const TFolder folder{scratch + "Config\\"};
-    ForceFolders(folder.Config);
     try {
+        const VnBench::TUpgradeFolder folder(argc > 1 ? argv[1] : "", "bench_upgrade");
         std::printf("server.cfg without ver: %d users, %d remote mailboxes; state.cfg as below\n",
-                    Users, Mailboxes);
+                    VnBench::CaseUsers, VnBench::CaseMailboxes);
         std::printf("reference: the same databases at 3.08, through no step\n");
         // A first run at full size grows the heap, so that the page faults of fresh memory (costly
         // on virtual machines) do not weigh on the first measurement only.
-        Measure(folder, Messages);
+        Measure(folder, VnBench::CaseMessages);
         double previous = 0;
         for (int share : {1, 2, 4}) {
-            const int messages = Messages / share;
+            const int messages = VnBench::CaseMessages / share;
             const TTimes times = Measure(folder, messages);
             std::printf("%6d messages: upgrade %6.3f s, reference %6.3f s (processor time), "
                         "%.2f x reference",
@@ -102,9 +76,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_upgrade: %s\n", e.what());
         return 1;
     }
-    for (const char* name : {"server.cfg", "state.cfg", "server.cfg.bak", "state.cfg.bak"})
-        VnPlatform::DeleteFile(folder.Config + name);
-    VnPlatform::RemoveDirectory(folder.Config);
-    VnPlatform::RemoveDirectory(scratch);
     return 0;
 }

@@ -3,17 +3,19 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "VnSysUtils.h"
+#include "VnXMLFields.h"
 
 class TVnXMLElement;
 
-// The ordered children of an element, owned by it. Stored as a gap buffer, so that a run of
-// removals or insertions that moves steadily through the list (a walk that deletes rows as it
-// goes) costs constant time per step, while access by index stays constant time.
+// The ordered children of an element, owned by it: one block of the tree's memory, used as a gap
+// buffer, so that a run of removals or insertions that moves steadily through the list (a walk
+// that deletes rows as it goes) costs constant time per step, while access by index stays
+// constant time.
 class TVnXMLElementList {
 public:
     class Iterator {
@@ -31,38 +33,56 @@ public:
         int FIndex;
     };
 
-    int Count() const { return static_cast<int>(FItems.size() - (FGapEnd - FGapBegin)); }
+    TVnXMLElementList() = default;
+    TVnXMLElementList(const TVnXMLElementList&) = delete;
+    TVnXMLElementList& operator=(const TVnXMLElementList&) = delete;
+    ~TVnXMLElementList() { Resize(0); }
+
+    int Count() const { return FBlock ? static_cast<int>(FBlock->Capacity - GapSize()) : 0; }
     // Unchecked: 0 <= index < Count().
-    TVnXMLElement* operator[](int index) const { return FItems[Physical(index)].get(); }
+    TVnXMLElement* operator[](int index) const { return FBlock->Items()[Physical(index)]; }
     Iterator begin() const { return Iterator(this, 0); }
     Iterator end() const { return Iterator(this, Count()); }
 
 private:
     friend class TVnXMLElement;
-    using TItems = std::vector<std::unique_ptr<TVnXMLElement>>;
+    // The slots [GapBegin, GapEnd) are the gap and hold nothing.
+    struct alignas(TVnXMLElement*) TBlock {
+        uint32_t Capacity, GapBegin, GapEnd;
+        TVnXMLElement** Items() { return reinterpret_cast<TVnXMLElement**>(this + 1); }
+    };
 
+    static size_t BlockBytes(size_t capacity);
+    size_t GapSize() const { return FBlock->GapEnd - FBlock->GapBegin; }
     size_t Physical(int index) const {
         size_t i = static_cast<size_t>(index);
-        return i < FGapBegin ? i : i + (FGapEnd - FGapBegin);
+        return i < FBlock->GapBegin ? i : i + GapSize();
     }
     void MoveGap(size_t index);
-    void Add(std::unique_ptr<TVnXMLElement> item);
-    // Removes the item from the list and hands back its ownership.
-    std::unique_ptr<TVnXMLElement> Extract(const TVnXMLElement* item);
+    // A block of that capacity holding the items in order, the gap at the end.
+    void Resize(size_t capacity);
+    void Add(TVnXMLElement* item);
+    // Appends the items, making room for exactly them.
+    void Append(TVnXMLElement* const* items, size_t count);
+    // Removes the item from the list; false when it is not there.
+    bool Extract(const TVnXMLElement* item);
     // Empties the list; the items in order.
-    TItems TakeAll();
+    std::vector<TVnXMLElement*> TakeAll();
 
-    TItems FItems; // slots [FGapBegin, FGapEnd) are the gap and hold nothing
-    size_t FGapBegin = 0, FGapEnd = 0;
+    TBlock* FBlock = nullptr; // nullptr: no children
 };
 
 class TVnXMLElement {
 public:
-    std::string Name;                    // the tag; may be empty
-    std::vector<std::string> Attributes; // entries "name=value", in order, duplicates allowed
-    std::string Text;                    // character content, unescaped
-    bool IsContainer = false;            // start and end tag on lines of their own, no Text
-    bool BlankLineAfter = false;         // an empty line after the end tag
+    TVnXMLAttributes Attributes; // entries "name=value", in order, duplicates allowed
+    TVnXMLText Text;             // character content, unescaped
+    TVnXMLName Name;             // the tag; may be empty
+    bool IsContainer = false;    // start and end tag on lines of their own, no Text
+    bool BlankLineAfter = false; // an empty line after the end tag
+
+    // Elements live in the memory of element trees, also roots made with new.
+    static void* operator new(size_t size);
+    static void operator delete(void* block, size_t size);
 
     // A new root element: empty, no parent. Children are made with AddChild.
     TVnXMLElement() = default;
