@@ -33,10 +33,13 @@ TVnXMLElement* InitNamedElement(TVnXMLElement* element, const std::string& tag,
 
 // Replaces the value of the element's first name entry.
 void SetNameAttr(TVnXMLElement* element, const std::string& name) {
-    for (std::string& attribute : element->Attributes) {
+    // Changed in a copy and assigned, so that the element shares the list of its new entries.
+    std::vector<std::string> entries = element->Attributes;
+    for (std::string& attribute : entries) {
         size_t equals = attribute.find('=');
         if (VnPlatform::SameTextLocale(attribute.substr(0, equals), NameAttr)) {
             attribute.replace(equals + 1, std::string::npos, name);
+            element->Attributes = entries;
             return;
         }
     }

@@ -416,8 +416,35 @@ TEST(VntsetupUpgrade, ADryRunPrintsWhatWouldBeWritten) {
     ASSERT_TRUE(RunVntsetup(install, arguments + " --dry-run", printed));
     EXPECT_EQ(install.Server(), old);
     EXPECT_FALSE(PathExists(install.Console() + "VNT_Admin.cfg"));
+    EXPECT_FALSE(PathExists(install.Folder() + "VNT_Setup.log"));
     ASSERT_TRUE(RunVntsetup(install, arguments, out));
     EXPECT_EQ(printed, install.Server());
+}
+
+TEST(VntsetupUpgrade, LogsTheUpgradeAndItsFailuresButNoPassword) {
+    TInstallFolder install;
+    install.WriteServer(WriteDatabase(ServerTables(), 2039));
+    install.WriteState(WriteDatabase(StateTables(), 2039));
+    WriteBytes(install.Console() + "VNT_Admin.cfg",
+               "<vnt-db ver=\"3.08\"><table name=\"Other\"></table></vnt-db>");
+    const std::string arguments =
+        install.Folder() + " --package " + install.Package() + " --lang en";
+    std::string out;
+    EXPECT_FALSE(RunVntsetup(install, arguments + " --admin nobody@x.test", out));
+    ASSERT_TRUE(RunVntsetup(
+        install, arguments + " --admin USER2@example.test --password Upgrade-S3cret", out));
+    const std::string log = ReadBytes(install.Folder() + "VNT_Setup.log");
+    for (const char* part :
+         {"Message: No user \"nobody@x.test\"", "\": signature wrong", "Configuration upgrade in",
+          "server.cfg\": upgrade steps 1, 2, 3,", "state.cfg\": upgrade steps S1, S2, S3 applied",
+          "server.cfg.bak\"", "state.cfg.bak\"",
+          "Administrator: user2@example.test, new password set",
+          "is damaged (Table \"Admin\" not found): kept as \"",
+          "VNT_Admin.cfg.bak\" and replaced by the template", "VNT_Admin.cfg\"\r\n"})
+        EXPECT_NE(std::string::npos, log.find(part)) << part << "\n" << log;
+    EXPECT_EQ(std::string::npos, log.find("S3cret"));
+    EXPECT_EQ(std::string::npos, log.find(EncodePassword("Upgrade-S3cret").substr(4)));
+    EXPECT_TRUE(PathExists(install.Console() + "VNT_Admin.cfg.bak"));
 }
 
 TEST(VntsetupUpgrade, RefusesANewDatabaseWithoutPasswordAndUnknownUsers) {
