@@ -196,11 +196,15 @@ TVnSize TVnWin32Services::TextExtent(const std::string& text, bool bold, int wra
               DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (wrapWidth > 0 ? DT_WORDBREAK : 0));
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    const auto design = [this](LONG pixels) {
-        return static_cast<int>((pixels * 96 + FDpi - 1) / FDpi);
+    // Design units round up, so that nothing measured clips; but blanks are a unit of spacing
+    // (the folder note makes room for its bold word with them), and a unit counted wide leaves too
+    // few of them: blanks round down.
+    const bool blanks = text.find_first_not_of(' ') == std::string::npos;
+    const auto design = [this](LONG pixels, bool down) {
+        return static_cast<int>(down ? pixels * 96 / FDpi : (pixels * 96 + FDpi - 1) / FDpi);
     };
-    return TVnSize{text.empty() ? 0 : design(rect.right - rect.left),
-                   design(rect.bottom - rect.top)};
+    return TVnSize{text.empty() ? 0 : std::max(1, design(rect.right - rect.left, blanks)),
+                   design(rect.bottom - rect.top, false)};
 }
 
 void TVnWin32Services::SetBusy(bool busy) {

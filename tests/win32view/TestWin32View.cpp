@@ -233,6 +233,29 @@ void ExpectNothingClipped(const std::vector<TVnControl*>& controls, const TVnWin
     ReleaseDC(nullptr, dc);
 }
 
+// On the folder page the bold word ends before the first word of the note that it lies on.
+void ExpectBoldWordBeforeNote(TfrmMain& form, TVnWin32View& view, int dpi) {
+    form.ShowPage(TfrmMain::pgFolder);
+    view.Sync();
+    const auto extent = [](HWND handle, const std::wstring& text) {
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ old =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(handle, WM_GETFONT, 0, 0)));
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        return size.cx;
+    };
+    HWND note = view.WindowOf(*form.lblFolderInfo), word = view.WindowOf(*form.lblFolderImportant);
+    const std::wstring text = TextOf(note);
+    const size_t blanks = text.find_first_not_of(L' ');
+    ASSERT_NE(std::wstring::npos, blanks);
+    EXPECT_LT(extent(word, TextOf(word)), extent(note, text.substr(0, blanks))) << "at " << dpi;
+    form.ShowPage(TfrmMain::pgLanguage);
+    view.Sync();
+}
+
 TEST_F(Win32ViewTest, At144DpiEveryWindowIsItsDesignRectangleTimesOneAndAHalf) {
     Start(144, 144);
     RECT client;
@@ -243,6 +266,7 @@ TEST_F(Win32ViewTest, At144DpiEveryWindowIsItsDesignRectangleTimesOneAndAHalf) {
         ChooseLanguage(language);
         ExpectScaledPlaces(Controls(), *View, 144);
         ExpectNothingClipped(Controls(), *View, 144);
+        ExpectBoldWordBeforeNote(*Form, *View, 144);
     }
 }
 
@@ -253,6 +277,7 @@ TEST_F(Win32ViewTest, NoCaptionIsClippedAtAnyDpi) {
             ChooseLanguage(language);
             ExpectScaledPlaces(Controls(), *View, dpi);
             ExpectNothingClipped(Controls(), *View, dpi);
+            ExpectBoldWordBeforeNote(*Form, *View, dpi);
         }
         TearDown();
     }
