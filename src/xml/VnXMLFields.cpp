@@ -17,60 +17,93 @@ template <class T> std::unordered_map<std::string, T*>& SharedTable() {
 
 // ---- TVnXMLName -----------------------------------------------------------------------------
 
-struct TVnXMLName::TEntry {
+namespace {
+
+struct TNameEntry {
     const std::string* Name; // the key in the table
     size_t Users;
 };
 
-TVnXMLName::TEntry* TVnXMLName::Share(std::string_view name) {
+// The shared names by index, 0 standing for the empty name; never destroyed.
+struct TNameTable {
+    std::unordered_map<std::string, uint32_t> Indexes;
+    std::vector<TNameEntry> Entries{{nullptr, 0}};
+    std::vector<uint32_t> Unused;
+};
+
+TNameTable& Names() {
+    static auto* table = new TNameTable;
+    return *table;
+}
+
+} // namespace
+
+uint32_t TVnXMLName::Share(std::string_view name) {
     if (name.empty())
-        return nullptr;
-    auto& table = SharedTable<TEntry>();
-    auto found = table.try_emplace(std::string(name), nullptr).first;
-    if (!found->second)
-        found->second = new TEntry{&found->first, 0};
-    ++found->second->Users;
+        return 0;
+    TNameTable& table = Names();
+    auto found = table.Indexes.try_emplace(std::string(name), 0).first;
+    if (found->second == 0) {
+        if (table.Unused.empty()) {
+            found->second = static_cast<uint32_t>(table.Entries.size());
+            table.Entries.push_back({&found->first, 0});
+        } else {
+            found->second = table.Unused.back();
+            table.Unused.pop_back();
+            table.Entries[found->second] = {&found->first, 0};
+        }
+    }
+    ++table.Entries[found->second].Users;
     return found->second;
 }
 
-void TVnXMLName::Unshare(TEntry* entry) {
-    if (!entry || --entry->Users > 0)
+void TVnXMLName::Unshare(uint32_t index) {
+    if (index == 0)
         return;
-    const std::string name = *entry->Name;
-    delete entry;
-    SharedTable<TEntry>().erase(name);
+    TNameTable& table = Names();
+    TNameEntry& entry = table.Entries[index];
+    if (--entry.Users > 0)
+        return;
+    const std::string name = *entry.Name;
+    entry = {nullptr, 0};
+    table.Indexes.erase(name);
+    table.Unused.push_back(index);
 }
 
-TVnXMLName::TVnXMLName(const TVnXMLName& other) : FEntry(other.FEntry) {
-    if (FEntry)
-        ++FEntry->Users;
+TVnXMLName::TVnXMLName(const TVnXMLName& other) : FIndex(other.FIndex) {
+    if (FIndex)
+        ++Names().Entries[FIndex].Users;
 }
 
 TVnXMLName& TVnXMLName::operator=(const TVnXMLName& other) {
-    if (other.FEntry)
-        ++other.FEntry->Users;
-    Unshare(FEntry);
-    FEntry = other.FEntry;
+    if (other.FIndex)
+        ++Names().Entries[other.FIndex].Users;
+    Unshare(FIndex);
+    FIndex = other.FIndex;
     return *this;
 }
 
 TVnXMLName& TVnXMLName::operator=(std::string_view name) {
-    TEntry* entry = Share(name); // before the old one goes: name may lie in it
-    Unshare(FEntry);
-    FEntry = entry;
+    const uint32_t index = Share(name); // before the old one goes: name may lie in it
+    Unshare(FIndex);
+    FIndex = index;
     return *this;
 }
 
 TVnXMLName::~TVnXMLName() {
-    Unshare(FEntry);
+    Unshare(FIndex);
 }
 
 const std::string& TVnXMLName::str() const {
     static const std::string* const empty = new std::string;
-    return FEntry ? *FEntry->Name : *empty;
+    return FIndex ? *Names().Entries[FIndex].Name : *empty;
 }
 
 // ---- TVnXMLText -----------------------------------------------------------------------------
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "TVnXMLText tells inline texts from block addresses by the lowest byte of the address"
+#endif
 
 namespace {
 
@@ -78,32 +111,52 @@ size_t BlockSize(uint32_t length) {
     return sizeof(uint32_t) + length + 1;
 }
 
-} // namespace
-
-uint32_t TVnXMLText::Length() const {
+uint32_t BlockLength(const char* block) {
     uint32_t length;
-    std::memcpy(&length, FBlock, sizeof(length));
+    std::memcpy(&length, block, sizeof(length));
     return length;
 }
 
-void TVnXMLText::Assign(std::string_view text) {
+} // namespace
+
+char* TVnXMLText::Block() const {
     char* block = nullptr;
-    if (!text.empty()) {
+    if ((FBytes[0] & 1) == 0)
+        std::memcpy(&block, FBytes, sizeof(block));
+    return block;
+}
+
+std::string_view TVnXMLText::View() const {
+    if (FBytes[0] & 1)
+        return std::string_view(reinterpret_cast<const char*>(FBytes + 1), FBytes[0] >> 1);
+    const char* block = Block();
+    if (!block)
+        return std::string_view("", 0);
+    return std::string_view(block + sizeof(uint32_t), BlockLength(block));
+}
+
+void TVnXMLText::Assign(std::string_view text) {
+    // Built aside first: text may lie in this field or its block.
+    unsigned char bytes[sizeof(FBytes)] = {};
+    if (text.size() <= InlineLength) {
+        bytes[0] = static_cast<unsigned char>(text.size() << 1 | 1);
+        std::memcpy(bytes + 1, text.data(), text.size());
+    } else {
         const uint32_t length = static_cast<uint32_t>(text.size());
-        block = static_cast<char*>(VnXMLPool::Allocate(BlockSize(length)));
+        char* block = static_cast<char*>(VnXMLPool::Allocate(BlockSize(length)));
         std::memcpy(block, &length, sizeof(length));
         std::memcpy(block + sizeof(length), text.data(), length);
         block[sizeof(length) + length] = '\0';
+        std::memcpy(bytes, &block, sizeof(block));
     }
-    // The old block goes last: text may lie in it.
-    if (FBlock)
-        VnXMLPool::Free(FBlock, BlockSize(Length()));
-    FBlock = block;
+    Release();
+    std::memcpy(FBytes, bytes, sizeof(FBytes));
 }
 
-TVnXMLText::~TVnXMLText() {
-    if (FBlock)
-        VnXMLPool::Free(FBlock, BlockSize(Length()));
+void TVnXMLText::Release() {
+    if (char* block = Block())
+        VnXMLPool::Free(block, BlockSize(BlockLength(block)));
+    std::memset(FBytes, 0, sizeof(FBytes));
 }
 
 // ---- TVnXMLAttributes -----------------------------------------------------------------------

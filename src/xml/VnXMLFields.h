@@ -53,13 +53,13 @@ public:
     const char* c_str() const { return str().c_str(); }
 
 private:
-    struct TEntry;
-    static TEntry* Share(std::string_view name);
-    static void Unshare(TEntry* entry);
-    TEntry* FEntry = nullptr; // nullptr: the empty name
+    static uint32_t Share(std::string_view name);
+    static void Unshare(uint32_t index);
+    uint32_t FIndex = 0; // in the table of shared names; 0: the empty name
 };
 
-// Character content: one block holding the length, the bytes and a terminating NUL.
+// Character content: a few bytes in the field itself, longer texts in one block holding the
+// length, the bytes and a terminating NUL.
 class TVnXMLText : public TVnXMLTextOps<TVnXMLText> {
 public:
     TVnXMLText() = default;
@@ -69,18 +69,20 @@ public:
         Assign(text);
         return *this;
     }
-    ~TVnXMLText();
+    ~TVnXMLText() { Release(); }
 
-    std::string_view View() const {
-        return FBlock ? std::string_view(FBlock + sizeof(uint32_t), Length()) : std::string_view();
-    }
+    std::string_view View() const;
     operator std::string() const { return std::string(View()); }
-    const char* c_str() const { return FBlock ? FBlock + sizeof(uint32_t) : ""; }
+    const char* c_str() const { return View().data(); }
 
 private:
+    // FBytes[0] odd: the text is inline, (FBytes[0] >> 1) bytes from FBytes[1], then a NUL;
+    // otherwise FBytes holds the block's address, null for the empty text.
+    static constexpr size_t InlineLength = sizeof(char*) - 2;
+    char* Block() const;
     void Assign(std::string_view text);
-    uint32_t Length() const;
-    char* FBlock = nullptr; // nullptr: empty
+    void Release();
+    alignas(char*) unsigned char FBytes[sizeof(char*)] = {};
 };
 
 // The ordered attribute entries "name=value", shared between all elements with the same entries.
