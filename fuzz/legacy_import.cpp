@@ -12,20 +12,35 @@
 
 namespace {
 
-// A scratch installation folder of this process, made the current directory once.
-void EnterScratchFolder() {
-    static const bool entered = [] {
-        std::string folder;
+// A scratch installation folder of this process.
+const std::string& ScratchFolder() {
+    static const std::string folder = [] {
         for (unsigned n = 0;; ++n) {
-            folder = VnPlatform::TempFolder() + "vnt-fuzz-legacy-" + std::to_string(n);
-            if (VnPlatform::CreateDirectory(folder))
-                break;
+            const std::string name =
+                VnPlatform::TempFolder() + "vnt-fuzz-legacy-" + std::to_string(n);
+            if (VnPlatform::CreateDirectory(name))
+                return name;
         }
-        return VnPlatform::SetCurrentDirectory(folder);
     }();
-    if (!entered)
-        std::abort();
+    return folder;
 }
+
+// The import works on the current directory: the scratch folder while one input runs. The
+// fuzzer's own directory comes back before it writes to a corpus given by a relative path.
+class TScratchDirectory {
+public:
+    TScratchDirectory() : FPrevious(VnPlatform::CurrentDirectory()) {
+        if (FPrevious.empty() || !VnPlatform::SetCurrentDirectory(ScratchFolder()))
+            std::abort();
+    }
+    ~TScratchDirectory() {
+        if (!VnPlatform::SetCurrentDirectory(FPrevious))
+            std::abort();
+    }
+
+private:
+    const std::string FPrevious;
+};
 
 void Check(bool ok) {
     if (!ok)
@@ -35,7 +50,7 @@ void Check(bool ok) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    EnterScratchFolder();
+    const TScratchDirectory scratch;
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     {
         TVnFileStream file(LegacyCfgFile, TVnFileStream::Mode::Create);

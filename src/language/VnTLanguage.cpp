@@ -5,7 +5,8 @@ TVnTLanguage::TVnTLanguage(TVnComponent& application, TVnComboBox& languageList,
                            TVnLanguageNotify onChange, const std::string& language)
     : TVnVCLLanguage(TNoLoad{}, application, fileName, std::move(loader), std::move(onChange),
                      language),
-      FLanguageList(languageList) {
+      FLanguageList(languageList),
+      FNoSpace("Not enough disk space for \"%s\": %s KB needed, %s KB free") {
     Load();
 }
 
@@ -15,5 +16,6 @@ void TVnTLanguage::Apply() {
     for (std::string& text : FTexts)
         table.push_back(&text);
     LoadStrings("VnTLanguage", table);
+    LoadStrings("VnDiskSpace", {&FNoSpace});
     FillLanguageList(FLanguageList);
 }

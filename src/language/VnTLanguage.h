@@ -27,6 +27,9 @@ public:
 
     // Empty until the first load.
     const std::string& Text(TVnSetupText index) const { return FTexts[index]; }
+    // The free-space message format (folder, kilobytes needed, kilobytes free): section
+    // VnDiskSpace, English when the file has none.
+    const std::string& NoSpaceMessage() const { return FNoSpace; }
 
 protected:
     // Forms, then the text table (7 entries), then the language list.
@@ -35,4 +38,5 @@ protected:
 private:
     TVnComboBox& FLanguageList;
     std::array<std::string, stCount> FTexts;
+    std::string FNoSpace;
 };

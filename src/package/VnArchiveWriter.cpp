@@ -55,10 +55,15 @@ TVnArchiveWriter::TVnArchiveWriter(TVnStream& output)
     : FOutput(output), FStart(output.Position()) {}
 
 void TVnArchiveWriter::WriteHeader(uint8_t kind, const std::string& name) {
+    const std::string path = FPrefix + name;
     if (!IsSafeEntryName(name))
-        throw EVnException(Format("Invalid entry name \"%s\"", name.c_str()));
-    if (FPrefix.size() + name.size() > MaxEntryPath)
-        throw EVnException(Format("Entry path too long: \"%s%s\"", FPrefix.c_str(), name.c_str()));
+        throw EVnException(
+            Format("Cannot pack \"%s\": not a name that Windows stores as given", path.c_str()));
+    if (!FNames.back().insert(EntryNameKey(name)).second)
+        throw EVnException(Format("Cannot pack \"%s\": its folder holds another entry of that name",
+                                  path.c_str()));
+    if (path.size() > MaxEntryPath)
+        throw EVnException(Format("Entry path too long: \"%s\"", path.c_str()));
     uint8_t head[2] = {kind, uint8_t(name.size())};
     FOutput.WriteBuffer(head, sizeof head);
     FOutput.WriteBuffer(name.data(), name.size());
@@ -82,6 +87,7 @@ void TVnArchiveWriter::BeginFolder(const std::string& name) {
     FLevels.push_back(FPrefix.size());
     FPrefix += name;
     FPrefix += PathDelim;
+    FNames.emplace_back();
 }
 
 void TVnArchiveWriter::EndFolder() {
@@ -91,6 +97,7 @@ void TVnArchiveWriter::EndFolder() {
     FOutput.WriteBuffer(&kind, 1);
     FPrefix.resize(FLevels.back());
     FLevels.pop_back();
+    FNames.pop_back();
 }
 
 void TVnArchiveWriter::AddFolderTree(const std::string& folder) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,8 @@ public:
     // The body starts at the output's current position.
     explicit TVnArchiveWriter(TVnStream& output);
 
-    // Names must pass IsSafeEntryName and paths stay within MaxEntryPath; EVnException
-    // otherwise.
+    // Names must pass IsSafeEntryName, differ from the other names of their folder (EntryNameKey)
+    // and paths stay within MaxEntryPath; EVnException naming the path otherwise.
     void AddFile(const std::string& name, const std::string& data);
     void BeginFolder(const std::string& name);
     void EndFolder();
@@ -37,6 +38,8 @@ private:
     int64_t FStart;
     std::string FPrefix;         // path of the open folder, with a trailing "\"
     std::vector<size_t> FLevels; // FPrefix lengths of the enclosing folders
+    // EntryNameKey of every name written in each open folder, the top level first.
+    std::vector<std::set<std::string>> FNames{1};
 };
 
 // The private-key operation on one 128-byte little-endian block.

@@ -1,9 +1,13 @@
 #include "VnUnpack.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 #include <zlib.h>
+
+#include "VnPackageFile.h"
 
 namespace {
 
@@ -30,14 +34,33 @@ private:
     z_stream FStream{};
 };
 
+bool IsDeviceName(const std::string& name) {
+    // Windows takes the part before the first dot, trailing blanks dropped, for the device.
+    std::string base = AsciiLowerCase(name.substr(0, name.find('.')));
+    base.erase(base.find_last_not_of(' ') + 1);
+    for (const char* device : {"con", "prn", "aux", "nul", "conin$", "conout$"})
+        if (base == device)
+            return true;
+    if (base.size() != 4 || (base.compare(0, 3, "com") != 0 && base.compare(0, 3, "lpt") != 0))
+        return false;
+    // The superscript digits one, two and three of the Windows ANSI code pages.
+    const unsigned char digit = static_cast<unsigned char>(base[3]);
+    return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
 } // namespace
 
 bool IsSafeEntryName(const std::string& name) {
-    if (name.empty() || name.size() > 255 || name == "." || name == "..")
+    if (name.empty() || name.size() > 255 || name.back() == '.' || name.back() == ' ')
         return false;
-    return std::none_of(name.begin(), name.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 32 || c == '\\' || c == '/' || c == ':';
+    const bool allowed = std::none_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"/\\|?*", c) != nullptr;
     });
+    return allowed && !IsDeviceName(name);
+}
+
+std::string EntryNameKey(const std::string& name) {
+    return AsciiLowerCase(name);
 }
 
 std::string TVnBaseArchive::ReadEntryText(const std::string& path) {
@@ -47,20 +70,39 @@ std::string TVnBaseArchive::ReadEntryText(const std::string& path) {
 }
 
 TVnArchive::TVnArchive(const std::string& fileName, uint32_t signatureSize)
-    : FFileName(fileName), FStream(fileName, TVnFileStream::Mode::OpenRead) {
+    : TVnArchive(std::make_unique<TVnPackageFile>(fileName), signatureSize) {}
+
+TVnArchive::TVnArchive(std::unique_ptr<TVnPackageFile> owned, uint32_t signatureSize)
+    : FOwnedFile(std::move(owned)), FFileName(FOwnedFile->FileName()),
+      FStream(FOwnedFile->Stream()) {
+    Open(signatureSize);
+}
+
+TVnArchive::TVnArchive(TVnPackageFile& file, uint32_t signatureSize)
+    : FFileName(file.FileName()), FStream(file.Stream()) {
+    Open(signatureSize);
+}
+
+TVnArchive::~TVnArchive() = default;
+
+void TVnArchive::Open(uint32_t signatureSize) {
     int64_t tail = FStream.Size() - int64_t(signatureSize) - 4;
     if (tail < 0)
         Corrupted();
     uint8_t field[4];
     FStream.SetPosition(tail);
     FStream.ReadBuffer(field, sizeof field);
-    FPosition = tail + int64_t(sizeof field);
     uint32_t length = LoadLE32(field);
     if (length > tail)
         Corrupted();
     FBodyStart = tail - length;
     FBodyEnd = tail;
-    SeekBody(FBodyStart);
+    Rewind();
+}
+
+void TVnArchive::Rewind() {
+    FStream.SetPosition(FBodyStart);
+    FPosition = FBodyStart;
 }
 
 void TVnArchive::Corrupted() const {
@@ -109,7 +151,7 @@ bool TVnArchive::ReadEntryHeader(THeader& header) {
 
 bool TVnArchive::Walk(const TVisitor& visit) {
     // Depth-first and iterative: `levels` holds the prefix length of every enclosing folder.
-    SeekBody(FBodyStart);
+    Rewind();
     std::string prefix;
     std::vector<size_t> levels;
     THeader header;
@@ -137,7 +179,7 @@ bool TVnArchive::Walk(const TVisitor& visit) {
 
 bool TVnArchive::FindEntry(const std::string& path, TVnArchiveEntry& entry) {
     if (path.empty()) {
-        SeekBody(FBodyStart);
+        Rewind();
         entry = TVnArchiveEntry{"", true, 0, 0};
         return true;
     }
@@ -195,56 +237,125 @@ void TVnArchive::UnpackEntryToFile(uint32_t size, const std::string& fileName) {
 
 void TVnArchive::ReadEntry(const std::string& path, TVnStream& stream) {
     TVnArchiveEntry entry;
-    if (FindEntry(path, entry) && !entry.IsFolder)
-        UnpackEntry(entry.Size, stream);
+    if (!FindEntry(path, entry) || entry.IsFolder)
+        return;
+    if (entry.Size > MaxMemoryEntry)
+        Corrupted();
+    UnpackEntry(entry.Size, stream);
+}
+
+void TVnArchive::ConfirmInside(const std::string& base, const std::string& target) const {
+    // The system's own resolution of the path must give back the path itself, below base.
+    const auto normal = [](std::string path) {
+        std::replace(path.begin(), path.end(), '/', PathDelim);
+        return ExcludeTrailingPathDelimiter(path);
+    };
+    const std::string root = normal(base) + PathDelim, path = normal(target);
+    const std::string full = normal(VnPlatform::FullPathName(path));
+    if (!SameTextAscii(full, path) || full.size() <= root.size() ||
+        !SameTextAscii(full.substr(0, root.size()), root))
+        Corrupted();
 }
 
 void TVnArchive::ExtractFile(const std::string& path, const std::string& folder) {
     TVnArchiveEntry entry;
     if (!FindEntry(path, entry) || entry.IsFolder)
         return;
-    std::string target = ExpandFileName(folder);
-    if (ForceFolders(target))
-        UnpackEntryToFile(entry.Size, IncludeTrailingPathDelimiter(target) +
-                                          path.substr(path.rfind(PathDelim) + 1));
+    const std::string base = IncludeTrailingPathDelimiter(ExpandFileName(folder));
+    if (!ForceFolders(base))
+        return;
+    const std::string target = base + path.substr(path.rfind(PathDelim) + 1);
+    ConfirmInside(base, target);
+    UnpackEntryToFile(entry.Size, target);
 }
 
 void TVnArchive::ExtractFolder(const std::string& path, const std::string& folder) {
-    TVnArchiveEntry entry;
-    if (FindEntry(path, entry) && entry.IsFolder)
-        ExtractLevel(IncludeTrailingPathDelimiter(folder),
-                     entry.Path.empty() ? 0 : entry.Path.size() + 1);
+    ExtractFolder(path, folder, nullptr);
 }
 
-void TVnArchive::ExtractLevel(const std::string& folder, size_t prefixLength) {
-    // Iterative like Walk: `levels` holds the target length of every enclosing folder. The
-    // target grows as the entry's path does, from prefixLength at the folder extracted.
-    auto force = [](const std::string& target) {
-        if (!ForceFolders(target))
-            RaiseLastOSError();
-    };
-    std::string target = IncludeTrailingPathDelimiter(ExpandFileName(folder));
-    const size_t base = target.size();
-    force(target);
+void TVnArchive::ExtractFolder(const std::string& path, const std::string& folder,
+                               const TVnExtractProgress& onEntry) {
+    TVnFolderSurvey survey;
+    TVnArchiveEntry entry;
+    if (!SurveyFolder(path, survey) || !FindEntry(path, entry))
+        return;
+    const std::string base = IncludeTrailingPathDelimiter(ExpandFileName(folder));
+    if (!ForceFolders(base))
+        RaiseLastOSError();
+    ExtractLevel(base, entry.Path.empty() ? "" : entry.Path + PathDelim, onEntry);
+}
+
+bool TVnArchive::SurveyFolder(const std::string& path, TVnFolderSurvey& survey) {
+    TVnArchiveEntry entry;
+    if (!FindEntry(path, entry) || !entry.IsFolder)
+        return false;
+    survey = TVnFolderSurvey{};
+    SurveyLevel(survey, entry.Path.empty() ? 0 : entry.Path.size() + 1);
+    return true;
+}
+
+void TVnArchive::SurveyLevel(TVnFolderSurvey& survey, size_t prefixLength) {
+    // Iterative like Walk; `names` holds the name keys of every open folder.
+    std::vector<std::set<std::string>> names(1);
+    std::vector<size_t> levels;
+    size_t length = prefixLength;
+    THeader header;
+    for (;;) {
+        if (!ReadEntryHeader(header)) {
+            if (levels.empty())
+                return;
+            length = levels.back();
+            levels.pop_back();
+            names.pop_back();
+            continue;
+        }
+        if (length + header.Name.size() > MaxEntryPath ||
+            !names.back().insert(EntryNameKey(header.Name)).second)
+            Corrupted();
+        if (header.IsFolder) {
+            ++survey.Folders;
+            levels.push_back(length);
+            length += header.Name.size() + 1;
+            names.emplace_back();
+        } else {
+            ++survey.Files;
+            survey.Bytes += header.Size;
+            SeekBody(FPosition + header.PackedSize);
+        }
+    }
+}
+
+void TVnArchive::ExtractLevel(const std::string& base, const std::string& prefix,
+                              const TVnExtractProgress& onEntry) {
+    // Iterative like Walk: `levels` holds the length of `relative` in every enclosing folder.
+    std::string relative;
     std::vector<size_t> levels;
     THeader header;
     for (;;) {
         if (!ReadEntryHeader(header)) {
             if (levels.empty())
                 return;
-            target.resize(levels.back());
+            relative.resize(levels.back());
             levels.pop_back();
             continue;
         }
-        if (prefixLength + target.size() - base + header.Name.size() > MaxEntryPath)
+        if (prefix.size() + relative.size() + header.Name.size() > MaxEntryPath)
             Corrupted();
+        const std::string target = base + relative + header.Name;
+        ConfirmInside(base, target);
         if (header.IsFolder) {
-            levels.push_back(target.size());
-            target += header.Name;
-            target += PathDelim;
-            force(target);
+            if (!VnPlatform::DirectoryExists(target) && !VnPlatform::CreateDirectory(target))
+                RaiseLastOSError();
         } else {
-            UnpackEntryToFile(header.Size, target + header.Name);
+            UnpackEntryToFile(header.Size, target);
+        }
+        if (onEntry)
+            onEntry(TVnArchiveEntry{prefix + relative + header.Name, header.IsFolder, header.Size,
+                                    header.PackedSize});
+        if (header.IsFolder) {
+            levels.push_back(relative.size());
+            relative += header.Name;
+            relative += PathDelim;
         }
     }
 }

@@ -1,8 +1,8 @@
 #include "VnSetupMain.h"
 
 #include "VnInstallLog.h"
+#include "VnPackageFile.h"
 #include "VnPublicKey.h"
-#include "VnSignature.h"
 #include "VnSysUtils.h"
 #include "VnVisUtils.h"
 #include "fMain.h"
@@ -35,12 +35,14 @@ int RunSetup(const std::string& programFile, const std::function<void(TfrmMain&)
         // Absolute: the install actions change the current directory.
         const std::string program = ExpandFileName(programFile);
         ApplicationTitle() = Format("Setup of %s", ProductVersionName);
-        if (!CheckFileSignature(VnPublicKeyRecord, program))
+        // One open file from the check to the last read: nobody can change what was checked.
+        TVnPackageFile package(program);
+        if (!package.CheckSignature(VnPublicKeyRecord))
             throw EVnAbort(FileCorruptedMessage(program));
         TVnComponent application(nullptr);
         auto* form = new TfrmMain(application);
         try {
-            form->InitForm(program);
+            form->InitForm(package);
             InstallLog().Write(ltPackageValid, program.c_str());
             messageLoop(*form);
         } catch (...) {

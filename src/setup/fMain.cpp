@@ -1,11 +1,14 @@
 #include "fMain.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "VnCfgConvertor1.h"
 #include "VnCp1251.h"
 #include "VnDBConvertor.h"
+#include "VnExtraction.h"
 #include "VnInstallLog.h"
+#include "VnPackageFile.h"
 #include "VnSysUtils.h"
 #include "VnUnpack.h"
 
@@ -134,12 +137,17 @@ TfrmMain::~TfrmMain() {
 // ---- Start-up and teardown ----------------------------------------------------------------
 
 void TfrmMain::InitForm(const std::string& packageFile) {
+    FOwnedPackage = std::make_unique<TVnPackageFile>(packageFile);
+    InitForm(*FOwnedPackage);
+}
+
+void TfrmMain::InitForm(TVnPackageFile& package) {
     SetErrorReporter(
         [](const std::string& text) { ShowAppMessage(WithFullStop(text), MB_ICONERROR_FLAG); });
     FAdministrator = UIServices().IsAdministrator();
     memAgreement = new TVnMemo(FAgreementBox, true);
     FAgreementBox = nullptr;
-    FArchive = std::make_unique<TVnArchive>(packageFile, 128);
+    FArchive = std::make_unique<TVnArchive>(package, 128);
     const std::string language = UIServices().UserPrimaryLanguage() == 0x19 ? "ru" : "en";
     FLanguage = std::make_unique<TVnTLanguage>(
         *Owner(), *cobLanguage, "", [this] { return FArchive->ReadEntryText("VNT_Setup.lng"); },
@@ -150,13 +158,14 @@ void TfrmMain::InitForm(const std::string& packageFile) {
         language);
     AdjustForm();
     ShowPage(pgLanguage);
-    FConvertor = std::make_unique<TVnDBConvertor>(packageFile);
+    FConvertor = std::make_unique<TVnDBConvertor>(*FArchive);
 }
 
 void TfrmMain::DoneForm() {
     FConvertor.reset();
     FLanguage.reset();
     FArchive.reset();
+    FOwnedPackage.reset();
 }
 
 void TfrmMain::AdjustForm() {
@@ -387,18 +396,6 @@ void TfrmMain::FinishAction() {
 }
 
 void TfrmMain::ExtractPayload(const std::string& path, const std::string& folder) {
-    std::vector<TVnArchiveEntry> entries;
-    bool found = false;
-    const std::string prefix = path + "\\";
-    FArchive->ForEachEntry([&](const TVnArchiveEntry& entry) {
-        if (SameTextAscii(entry.Path, path))
-            found = true;
-        else if (StartsWith(AsciiLowerCase(entry.Path), AsciiLowerCase(prefix)))
-            entries.push_back(entry);
-    });
-    if (!found)
-        return;
-
     struct TBusy {
         TfrmMain& Form;
         explicit TBusy(TfrmMain& form) : Form(form) {
@@ -411,28 +408,22 @@ void TfrmMain::ExtractPayload(const std::string& path, const std::string& folder
             Form.prgInstall->SetVisible(false);
             UIServices().SetBusy(false);
         }
-    } busy(*this);
-    prgInstall->SetMax(static_cast<int>(
-        std::count_if(entries.begin(), entries.end(), [](auto& e) { return !e.IsFolder; })));
-
-    const auto force = [](const std::string& target) {
-        if (!ForceFolders(ExpandFileName(target)))
-            RaiseLastOSError();
     };
-    force(folder);
-    if (OnExtract)
-        OnExtract(path, true);
-    for (const TVnArchiveEntry& entry : entries) {
-        const std::string target = folder + entry.Path.substr(prefix.size());
-        if (entry.IsFolder) {
-            force(target);
-        } else {
-            force(ExtractFilePath(target));
-            FArchive->ExtractFile(entry.Path, ExtractFilePath(target));
-            prgInstall->SetPosition(prgInstall->Position() + 1);
-            UIServices().Repaint();
-        }
-        if (OnExtract)
-            OnExtract(entry.Path, entry.IsFolder);
-    }
+    std::optional<TBusy> busy;
+    ExtractPackageFolder(
+        *FArchive, path, folder, FTexts->NoSpaceMessage(),
+        [&](const TVnFolderSurvey& survey) {
+            busy.emplace(*this);
+            prgInstall->SetMax(static_cast<int>(survey.Files));
+            if (OnExtract)
+                OnExtract(path, true);
+        },
+        [&](const TVnArchiveEntry& entry) {
+            if (!entry.IsFolder) {
+                prgInstall->SetPosition(prgInstall->Position() + 1);
+                UIServices().Repaint();
+            }
+            if (OnExtract)
+                OnExtract(entry.Path, entry.IsFolder);
+        });
 }

@@ -13,6 +13,7 @@
 
 class TVnArchive;
 class TVnDBConvertor;
+class TVnPackageFile;
 
 // The product name and version: used only in the title.
 extern const char* const ProductVersionName; // "Vantro Mail Server 3.08"
@@ -26,8 +27,12 @@ public:
     ~TfrmMain() override;
 
     // The construction steps of start-up: the error reporter, the administrator flag, the
-    // agreement memo, the payload archive on packageFile, the language object, the form's
-    // adjustments, page 0 and the configuration upgrader.
+    // agreement memo, the payload archive on the package, the language object, the form's
+    // adjustments, page 0 and the configuration upgrader. The archive, the language file and the
+    // default database are read through the package's one open file, which must outlive the
+    // form's objects (DoneForm).
+    void InitForm(TVnPackageFile& package);
+    // InitForm on a package file that the form opens and holds itself.
     void InitForm(const std::string& packageFile);
     // Releases the upgrader, the language object and the archive; a second call does nothing.
     void DoneForm();
@@ -111,7 +116,8 @@ private:
     void FolderAction(int& nextPage);
     void AdminAction();
     void FinishAction();
-    // ExtractFolder with a step of the progress bar after every file.
+    // The package folder's one-pass extraction, its free space checked first, with a step of the
+    // progress bar after every file.
     void ExtractPayload(const std::string& path, const std::string& folder);
     // A text of the wizard's table in the current language.
     const std::string& Text(TVnSetupText index) const { return FTexts->Text(index); }
@@ -124,6 +130,7 @@ private:
     std::unique_ptr<TVnArchive> FArchive;
     std::unique_ptr<TVnTLanguage> FLanguage;
     // The language object as its loads report it (FLanguage is set only once the first is done).
+    std::unique_ptr<TVnPackageFile> FOwnedPackage;
     const TVnTLanguage* FTexts = nullptr;
     std::unique_ptr<TVnDBConvertor> FConvertor;
 };

@@ -35,6 +35,9 @@ enum class SeekOrigin { Begin, Current, End };
 FileHandle OpenFileRead(const std::string& path);
 // Read-write access; created when absent, truncated when present; not shared while open.
 FileHandle CreateFileRW(const std::string& path);
+// Write access to a new file that only its owner may read and write from its creation on. Fails
+// when the name exists in any form (a symbolic link is never followed).
+FileHandle CreateNewPrivateFile(const std::string& path);
 bool ReadFile(FileHandle file, void* buffer, uint32_t count, uint32_t& done);
 bool WriteFile(FileHandle file, const void* buffer, uint32_t count, uint32_t& done);
 bool SeekFile(FileHandle file, int64_t offset, SeekOrigin origin, int64_t& position);
@@ -54,6 +57,8 @@ std::string CurrentDirectory();
 bool SetCurrentDirectory(const std::string& path);
 // The absolute form of a path ("." and ".." resolved), with "\" separators on Windows.
 std::string FullPathName(const std::string& path);
+// The bytes available to the caller on the volume of an existing folder.
+bool FreeDiskSpace(const std::string& folder, uint64_t& bytes);
 // A folder for temporary files, ending with a separator.
 std::string TempFolder();
 // The full path of the running program's own file.

@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -208,6 +209,17 @@ FileHandle OpenFileRead(const std::string& path) {
     return fd;
 }
 
+FileHandle CreateNewPrivateFile(const std::string& path) {
+    const int fd = ::open(NativePath(path).c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        Fail();
+        return InvalidFile;
+    }
+    Succeed();
+    return fd;
+}
+
 FileHandle CreateFileRW(const std::string& path) {
     const int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -332,6 +344,14 @@ std::string CurrentDirectory() {
 bool SetCurrentDirectory(const std::string& path) {
     if (::chdir(NativePath(path).c_str()) != 0)
         return Fail();
+    return Succeed();
+}
+
+bool FreeDiskSpace(const std::string& folder, uint64_t& bytes) {
+    struct statvfs info;
+    if (::statvfs(NativePath(folder).c_str(), &info) != 0)
+        return Fail();
+    bytes = uint64_t(info.f_bavail) * info.f_frsize;
     return Succeed();
 }
 

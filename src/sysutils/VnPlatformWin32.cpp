@@ -66,6 +66,14 @@ FileHandle OpenFileRead(const std::string& path) {
     return h == INVALID_HANDLE_VALUE ? InvalidFile : reinterpret_cast<FileHandle>(h);
 }
 
+FileHandle CreateNewPrivateFile(const std::string& path) {
+    // CREATE_NEW fails on any existing name, a reparse point included; the file inherits the
+    // folder's access rules, which for a publisher's own folder are the owner's.
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? InvalidFile : reinterpret_cast<FileHandle>(h);
+}
+
 FileHandle CreateFileRW(const std::string& path) {
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -152,6 +160,14 @@ std::string FullPathName(const std::string& path) {
     char* namePart = nullptr;
     const DWORD length = ::GetFullPathNameA(path.c_str(), sizeof(buffer), buffer, &namePart);
     return length > 0 && length < sizeof(buffer) ? std::string(buffer, length) : path;
+}
+
+bool FreeDiskSpace(const std::string& folder, uint64_t& bytes) {
+    ULARGE_INTEGER available;
+    if (!::GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr))
+        return false;
+    bytes = available.QuadPart;
+    return true;
 }
 
 std::string TempFolder() {

@@ -49,3 +49,15 @@ std::string TVnArgs::Required(const std::string& option) const {
         throw EVnException(Format("Option %s is required", option.c_str()));
     return it->second;
 }
+
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (char c : text) {
+        const bool lineBreak = c == '\r' || c == '\n';
+        if (!lineBreak)
+            line += c;
+        else if (line.empty() || line.back() != ' ')
+            line += ' ';
+    }
+    return line;
+}

@@ -6,6 +6,24 @@
 #include "VnSysUtils.h"
 #include "VnUnattended.h"
 
+#include "fMain.h"
+
+namespace {
+
+// The wizard's error messages are failures: one line each on standard error.
+class TVnInstallServices : public TVnConsoleServices {
+public:
+    using TVnConsoleServices::TVnConsoleServices;
+    int MessageDialog(const std::string& caption, const std::string& text,
+                      unsigned flags) override {
+        if (!(flags & MB_ICONERROR_FLAG))
+            return TVnConsoleServices::MessageDialog(caption, text, flags);
+        std::fprintf(stderr, "%s\n", OneLine(text).c_str());
+        return 1;
+    }
+};
+
+} // namespace
 int CmdInstall(const std::vector<std::string>& words) {
     TVnArgs args(words, {"--dir", "--lang", "--admin", "--password"},
                  {"--console-only", "--no-start", "--no-service"});
@@ -24,6 +42,6 @@ int CmdInstall(const std::vector<std::string>& words) {
         std::fprintf(stdout, "%s\n", line.c_str());
         std::fflush(stdout);
     };
-    TVnConsoleServices services(print);
+    TVnInstallServices services(print);
     return RunUnattended(args.Positional()[0], answers, services, print);
 }

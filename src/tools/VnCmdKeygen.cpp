@@ -4,7 +4,6 @@
 #include "VnSysUtils.h"
 
 #ifdef VNT_HAVE_OPENSSL
-#include <filesystem>
 #include <memory>
 #include <openssl/bio.h>
 #include <openssl/bn.h>
@@ -35,9 +34,33 @@ std::string KeyNumber(const EVP_PKEY* key, const char* name) {
     return bytes;
 }
 
+[[noreturn]] void AlreadyExists(const std::string& fileName) {
+    throw EVnException(Format("File \"%s\" already exists", fileName.c_str()));
+}
+
 void RefuseExisting(const std::string& fileName) {
-    if (VnPlatform::FileExists(fileName))
-        throw EVnException(Format("File \"%s\" already exists", fileName.c_str()));
+    if (VnPlatform::FileExists(fileName) || VnPlatform::DirectoryExists(fileName))
+        AlreadyExists(fileName);
+}
+
+// Creates the file exclusively with owner-only access and writes data; on failure the file is
+// removed again.
+void WriteNewPrivateFile(const std::string& fileName, const std::string& data) {
+    const VnPlatform::FileHandle file = VnPlatform::CreateNewPrivateFile(fileName);
+    if (file == VnPlatform::InvalidFile) {
+        const uint32_t code = VnPlatform::LastError();
+        if (code == VnPlatform::ERROR_ALREADY_EXISTS_CODE || code == 80) // ERROR_FILE_EXISTS
+            AlreadyExists(fileName);
+        throw EFCreateError(fileName, code);
+    }
+    uint32_t done = 0;
+    const bool written = VnPlatform::WriteFile(file, data.data(), uint32_t(data.size()), done) &&
+                         done == data.size() && VnPlatform::FlushFile(file);
+    VnPlatform::CloseFile(file);
+    if (!written) {
+        VnPlatform::DeleteFile(fileName);
+        throw EWriteError();
+    }
 }
 
 } // namespace
@@ -70,12 +93,15 @@ int CmdKeygen(const std::vector<std::string>& words) {
     std::string record =
         KeyNumber(key.get(), OSSL_PKEY_PARAM_RSA_N) + KeyNumber(key.get(), OSSL_PKEY_PARAM_RSA_E);
 
-    WriteFileAtomic(privateFile, std::string(pemData, size_t(pemSize)));
-    std::error_code ignored; // owner-only access where the file system has such permissions
-    std::filesystem::permissions(
-        privateFile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-        ignored);
-    WriteFileAtomic(publicFile, record);
+    // Both files are new names created exclusively: an existing name, a symbolic link included,
+    // is never followed or overwritten, and the key is never readable by others.
+    WriteNewPrivateFile(privateFile, std::string(pemData, size_t(pemSize)));
+    try {
+        WriteNewPrivateFile(publicFile, record);
+    } catch (...) {
+        VnPlatform::DeleteFile(privateFile);
+        throw;
+    }
     return 0;
 }
 

@@ -1,14 +1,17 @@
-// vntsetup list: the entries of a package's archive in archive order.
+// vntsetup list: the entries of a package's archive in archive order, once its signature passed.
 #include <cstdio>
 
 #include "VnCommands.h"
+#include "VnPackageFile.h"
 #include "VnSignature.h"
 #include "VnUnpack.h"
 
 int CmdList(const std::vector<std::string>& words) {
-    TVnArgs args(words, {}, {});
-    args.ExpectPositional(1, "list PACKAGE");
-    TVnArchive archive(args.Positional()[0], SignatureSize);
+    TVnArgs args(words, {"--public-key"}, {"--no-verify"});
+    args.ExpectPositional(1, "list PACKAGE [--public-key PUBLIC.key] [--no-verify]");
+    TVnPackageFile package(args.Positional()[0]);
+    VerifyPackage(package, args);
+    TVnArchive archive(package, SignatureSize);
     archive.ForEachEntry([](const TVnArchiveEntry& entry) {
         if (entry.IsFolder)
             std::printf("folder\t%s\n", entry.Path.c_str());

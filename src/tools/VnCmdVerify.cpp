@@ -3,28 +3,41 @@
 #include <cstring>
 
 #include "VnCommands.h"
+#include "VnPackageFile.h"
 #include "VnPublicKey.h"
-#include "VnSignature.h"
 #include "VnSysUtils.h"
 
 static_assert(VnPublicKeyRecordSize == KeyRecordSize, "the public key record has 256 bytes");
+
+void CommandPublicKey(const TVnArgs& args, TVnKeyRecord& key) {
+    std::memcpy(key, VnPublicKeyRecord, sizeof key);
+    if (!args.Has("--public-key"))
+        return;
+    const std::string keyFile = args.Value("--public-key");
+    const std::string record = ReadFileText(keyFile);
+    if (record.size() != sizeof key)
+        throw EVnException(Format("\"%s\" is not a 256-byte public key record", keyFile.c_str()));
+    std::memcpy(key, record.data(), sizeof key);
+}
+
+void VerifyPackage(TVnPackageFile& package, const TVnArgs& args) {
+    if (args.Has("--no-verify"))
+        return;
+    TVnKeyRecord key;
+    CommandPublicKey(args, key);
+    if (!package.CheckSignature(key))
+        throw EVnException(FileCorruptedMessage(package.FileName()));
+}
 
 int CmdVerify(const std::vector<std::string>& words) {
     TVnArgs args(words, {"--public-key"}, {});
     args.ExpectPositional(1, "verify PACKAGE [--public-key PUBLIC.key]");
     TVnKeyRecord key;
-    std::memcpy(key, VnPublicKeyRecord, sizeof key);
-    if (args.Has("--public-key")) {
-        const std::string keyFile = args.Value("--public-key");
-        const std::string record = ReadFileText(keyFile);
-        if (record.size() != sizeof key)
-            throw EVnException(
-                Format("\"%s\" is not a 256-byte public key record", keyFile.c_str()));
-        std::memcpy(key, record.data(), sizeof key);
-    }
-    const std::string package = ExpandFileName(args.Positional()[0]);
-    if (!CheckFileSignature(key, package)) {
-        std::fprintf(stderr, "%s\n", WithFullStop(FileCorruptedMessage(package)).c_str());
+    CommandPublicKey(args, key);
+    TVnPackageFile package(ExpandFileName(args.Positional()[0]));
+    if (!package.CheckSignature(key)) {
+        std::fprintf(stderr, "%s\n",
+                     WithFullStop(FileCorruptedMessage(package.FileName())).c_str());
         return 1;
     }
     std::printf("OK\n");

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "VnLongNumbers.h"
+
+class TVnPackageFile;
+
 // Parsed arguments of one subcommand: positional words and "--name value" / "--flag" options.
 class TVnArgs {
 public:
@@ -24,6 +28,15 @@ private:
     std::vector<std::string> FPositional;
     std::map<std::string, std::string> FOptions;
 };
+
+// A message on one line: every run of line breaks becomes one blank.
+std::string OneLine(const std::string& text);
+
+// The key record of --public-key, else the compiled-in key.
+void CommandPublicKey(const TVnArgs& args, TVnKeyRecord& key);
+// The signature check of a package that a command reads, unless --no-verify is given: a package
+// that fails raises EVnException with the corrupted message.
+void VerifyPackage(TVnPackageFile& package, const TVnArgs& args);
 
 // Every command takes the words after its name and answers the exit code; failures raise.
 using TVnCommand = int (*)(const std::vector<std::string>& words);

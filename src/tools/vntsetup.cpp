@@ -13,8 +13,8 @@ const TVnCommandEntry Commands[] = {
     {"keygen", CmdKeygen, "keygen --private PRIVATE.pem --public PUBLIC.key"},
     {"pack", CmdPack, "pack --stub STUB --payload DIR --private-key PRIVATE.pem --output OUT"},
     {"verify", CmdVerify, "verify PACKAGE [--public-key PUBLIC.key]"},
-    {"list", CmdList, "list PACKAGE"},
-    {"extract", CmdExtract, "extract PACKAGE PATH DEST"},
+    {"list", CmdList, "list PACKAGE [--public-key PUBLIC.key] [--no-verify]"},
+    {"extract", CmdExtract, "extract PACKAGE PATH DEST [--public-key PUBLIC.key] [--no-verify]"},
     {"install", CmdInstall,
      "install PACKAGE --dir DIR [--console-only] [--lang en|ru] [--admin NAME@DOMAIN] "
      "[--password TEXT] [--no-start] [--no-service]"},
@@ -39,15 +39,16 @@ int main(int argc, char** argv) {
         return Usage();
     VnPlatform::SetStdStreamsBinary();
     // Messages that the system would show in a box go to standard error, one line each.
-    SetErrorReporter(
-        [](const std::string& text) { std::fprintf(stderr, "%s\n", WithFullStop(text).c_str()); });
+    SetErrorReporter([](const std::string& text) {
+        std::fprintf(stderr, "%s\n", OneLine(WithFullStop(text)).c_str());
+    });
     for (const TVnCommandEntry& command : Commands) {
         if (std::strcmp(argv[1], command.Name) != 0)
             continue;
         try {
             return command.Run(std::vector<std::string>(argv + 2, argv + argc));
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "vntsetup %s: %s\n", command.Name, e.what());
+            std::fprintf(stderr, "vntsetup %s: %s\n", command.Name, OneLine(e.what()).c_str());
             return 1;
         }
     }

@@ -65,3 +65,10 @@ TVnSigner TestKeySigner() {
     LongFromBytes(exponent, reinterpret_cast<const uint8_t*>(d.data()));
     return ExponentSigner(modulus, exponent);
 }
+
+std::string SignedPackage(const std::string& tail, const std::string& stub) {
+    TVnStringStream package(stub + tail);
+    package.Seek(0, VnPlatform::SeekOrigin::End);
+    AppendSignature(package, TestKeySigner());
+    return package.DataString();
+}

@@ -25,3 +25,6 @@ const char FolderEnd = '\x02';
 // The test key of keys/: its public record and a signer with its private exponent.
 void TestPublicKey(TVnKeyRecord& key);
 TVnSigner TestKeySigner();
+
+// Stub and tail with a signature block of the test key: a package that passes the check.
+std::string SignedPackage(const std::string& tail, const std::string& stub = "MZ stub");

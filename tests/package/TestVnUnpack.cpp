@@ -236,7 +236,7 @@ TEST_F(DamagedArchiveTest, NamesThatCouldLeaveTheTargetAreRefusedBeforeWriting) 
             UnsignedPackage(WithLength(RawFolder("Setup") + RawFile("first.txt", 4, packed) +
                                        RawFile(bad, 4, packed) + FolderEnd)),
             [&](TVnArchive& a) { a.ExtractFolder("Setup", target); });
-        EXPECT_EQ(Listing(target), std::vector<std::string>{"first.txt"});
+        EXPECT_FALSE(VnPlatform::DirectoryExists(target)); // refused before the first byte
         // A folder of that name holding a file.
         ExpectCorrupted(UnsignedPackage(WithLength(RawFolder("Setup") + RawFolder(bad) +
                                                    RawFile("evil.txt", 4, packed))),

@@ -1,0 +1,74 @@
+#include "VnExtraction.h"
+
+#include <initializer_list>
+
+#include "VnSysUtils.h"
+
+const char* const NoSpaceFormat = "Not enough disk space for \"%s\": %s KB needed, %s KB free";
+
+namespace {
+
+std::string FillPlaceholders(const std::string& format, std::initializer_list<std::string> args) {
+    std::string text;
+    auto next = args.begin();
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format.compare(i, 2, "%s") == 0 && next != args.end()) {
+            text += *next++;
+            ++i;
+        } else {
+            text += format[i];
+        }
+    }
+    return text;
+}
+
+// Kilobytes with a blank between groups of three digits.
+std::string KilobyteText(uint64_t kilobytes) {
+    std::string digits = std::to_string(kilobytes);
+    for (size_t i = digits.size(); i > 3; i -= 3)
+        digits.insert(i - 3, 1, ' ');
+    return digits;
+}
+
+std::string ExistingFolder(const std::string& folder) {
+    std::string path = ExcludeTrailingPathDelimiter(ExpandFileName(folder));
+    while (!VnPlatform::DirectoryExists(path)) {
+        const std::string parent = ExtractFileDir(path);
+        if (parent.empty() || parent == path)
+            break;
+        path = parent;
+    }
+    return IncludeTrailingPathDelimiter(path);
+}
+
+} // namespace
+
+TVnFreeSpaceQuery& FreeSpaceQuery() {
+    static TVnFreeSpaceQuery query = VnPlatform::FreeDiskSpace;
+    return query;
+}
+
+void CheckFreeSpace(const std::string& folder, uint64_t needed, const std::string& noSpaceFormat) {
+    uint64_t available = 0;
+    if (!FreeSpaceQuery()(ExistingFolder(folder), available))
+        RaiseLastOSError();
+    if (needed <= available)
+        return;
+    throw EVnException(FillPlaceholders(noSpaceFormat, {ExcludeTrailingPathDelimiter(folder),
+                                                        KilobyteText((needed + 1023) / 1024),
+                                                        KilobyteText(available / 1024)}));
+}
+
+bool ExtractPackageFolder(TVnArchive& archive, const std::string& path, const std::string& folder,
+                          const std::string& noSpaceFormat,
+                          const std::function<void(const TVnFolderSurvey& survey)>& onStart,
+                          const TVnExtractProgress& onEntry) {
+    TVnFolderSurvey survey;
+    if (!archive.SurveyFolder(path, survey))
+        return false;
+    CheckFreeSpace(folder, survey.Bytes, noSpaceFormat);
+    if (onStart)
+        onStart(survey);
+    archive.ExtractFolder(path, folder, onEntry);
+    return true;
+}
