@@ -1,8 +1,12 @@
 // The packaging subcommands of vntsetup, run as a program (natively, where OpenSSL signs).
 #ifdef VNT_HAVE_OPENSSL
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -153,6 +157,95 @@ TEST_F(VntsetupTest, FailuresAreOneLineOnStandardError) {
     }
     EXPECT_EQ(Run({"list", package}).Err, "vntsetup list: File \"" + package + "\" corrupted\n");
     EXPECT_FALSE(PathExists(FFolder / "p.exe"));
+}
+
+TEST_F(VntsetupTest, ListAndExtractCheckTheSignatureFirst) {
+    const std::string signedPackage = FFolder / "setup.exe", other = FFolder / "other.exe";
+    ASSERT_EQ(Pack(TestKey(), signedPackage).ExitCode, 0);
+    // The same archive with its signature block zeroed: no longer the publisher's.
+    std::string bytes = ReadBytes(signedPackage);
+    bytes.replace(bytes.size() - 128, 128, std::string(128, '\0'));
+    WriteBytes(other, bytes);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", other},
+          {"extract", other, "Setup", FFolder / "out"},
+          {"list", signedPackage, "--public-key", FFolder / "payload\\vnt64.bmp"}}) {
+        TResult result = Run(args);
+        EXPECT_EQ(result.ExitCode, 1) << args[0];
+        EXPECT_EQ(result.Out, "");
+        EXPECT_EQ(result.Err.find('\n'), result.Err.size() - 1) << result.Err;
+    }
+    EXPECT_EQ(Run({"list", other}).Err, "vntsetup list: File \"" + other + "\" corrupted\n");
+    EXPECT_FALSE(PathExists(FFolder / "out"));
+
+    // For inspection, --no-verify reads the archive anyway.
+    EXPECT_EQ(Run({"list", other, "--no-verify"}).Out, Run({"list", signedPackage}).Out);
+    TResult result = Run({"extract", other, "Setup", FFolder / "out", "--no-verify"});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(ReadBytes(FFolder / "out\\readme.txt"), "Read me.\r\n");
+}
+
+TEST_F(VntsetupTest, PackRefusesNamesThatWindowsAltersOrTakesForDevices) {
+    for (const char* name : {"Setup\\COM1", "Setup\\aux.log", "Setup\\x.", "Setup\\x ",
+                             "Setup\\a<b", "Setup\\WWW\\INDEX.HTML"}) {
+        const std::string bad = FFolder / "payload\\" + name;
+        WriteBytes(bad, "data");
+        TResult result = Pack(TestKey(), FFolder / "p.exe");
+        EXPECT_EQ(result.ExitCode, 1) << name;
+        // Of two names that differ in case only, the second in byte order is named.
+        EXPECT_NE(AsciiLowerCase(result.Err)
+                      .find(AsciiLowerCase("Cannot pack \"" + std::string(name) + "\"")),
+                  std::string::npos)
+            << result.Err;
+        EXPECT_FALSE(PathExists(FFolder / "p.exe"));
+        std::remove(ExpandFileName(bad).c_str());
+    }
+}
+
+TEST_F(VntsetupTest, KeygenNeverFollowsALinkAndCreatesTheKeyPrivate) {
+    namespace fs = std::filesystem;
+    const fs::path folder = ExpandFileName(FFolder / "keys");
+    fs::create_directories(folder);
+    const fs::path elsewhere = ExpandFileName(FFolder / "elsewhere.pem");
+    fs::create_symlink(elsewhere, folder / "new.pem"); // a dangling link at the key's name
+    TResult result = Run({"keygen", "--private", (folder / "new.pem").string(), "--public",
+                          (folder / "new.key").string()});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_NE(result.Err.find("already exists"), std::string::npos) << result.Err;
+    EXPECT_FALSE(fs::exists(elsewhere));
+    EXPECT_FALSE(fs::exists(folder / "new.key"));
+
+    // A link at the public name: the private key made first is removed again.
+    fs::create_symlink(elsewhere, folder / "b.key");
+    result = Run({"keygen", "--private", (folder / "b.pem").string(), "--public",
+                  (folder / "b.key").string()});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_FALSE(fs::exists(elsewhere));
+    EXPECT_FALSE(fs::exists(folder / "b.pem"));
+
+    // Created owner-only, whatever the umask lets through.
+    const mode_t saved = umask(0);
+    result = Run({"keygen", "--private", (folder / "c.pem").string(), "--public",
+                  (folder / "c.key").string()});
+    umask(saved);
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(fs::status(folder / "c.pem").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"b.key", "c.key", "c.pem", "new.pem"}));
+}
+
+TEST_F(VntsetupTest, ASystemMessageStaysOnOneLine) {
+    // The target folder cannot be made: a file is in its way.
+    const std::string package = FFolder / "setup.exe";
+    ASSERT_EQ(Pack(TestKey(), package).ExitCode, 0);
+    WriteBytes(FFolder / "file", "x");
+    TResult result = Run({"extract", package, "Setup", FFolder / "file\\sub"});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_EQ(result.Err.find_first_of("\r\n"), result.Err.size() - 1) << result.Err;
 }
 
 #endif // VNT_HAVE_OPENSSL
