@@ -1,11 +1,79 @@
 #include "VnControls.h"
 
-#include "VnCp1251.h"
-
 #include <algorithm>
 
+#include "VnCp1251.h"
 #include "VnSysUtils.h"
-#include "VnVisUtils.h"
+
+// ---- Text measure --------------------------------------------------------------------------
+
+namespace {
+
+// The stand-in font: every character of a regular text is 6 pixels wide, of a bold one 7; a
+// line is 13 pixels high.
+constexpr int CharWidth = 6, BoldCharWidth = 7, LineHeight = 13;
+
+int StandInWidth(const std::string& text, bool bold) {
+    return static_cast<int>(text.size()) * (bold ? BoldCharWidth : CharWidth);
+}
+
+// The lines of text: a new line at every line break and, when wrapWidth > 0, wherever the next
+// word would not fit.
+std::vector<std::string> WrapText(const std::string& text, int wrapWidth, bool bold) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (true) {
+        const size_t end = text.find('\n', start);
+        std::string paragraph = text.substr(start, end == std::string::npos ? end : end - start);
+        if (!paragraph.empty() && paragraph.back() == '\r')
+            paragraph.pop_back();
+        if (wrapWidth <= 0) {
+            lines.push_back(paragraph);
+        } else {
+            std::string line;
+            size_t pos = 0;
+            do {
+                const size_t next = std::min(paragraph.find(' ', pos), paragraph.size());
+                const std::string word = paragraph.substr(pos, next - pos);
+                if (!line.empty() && StandInWidth(line + " " + word, bold) > wrapWidth) {
+                    lines.push_back(line);
+                    line = word;
+                } else {
+                    line = line.empty() ? word : line + " " + word;
+                }
+                pos = next + 1;
+            } while (pos < paragraph.size());
+            lines.push_back(line);
+        }
+        if (end == std::string::npos)
+            return lines;
+        start = end + 1;
+    }
+}
+
+TVnTextMeasure StandInMeasure;
+TVnTextMeasure* CurrentMeasure = &StandInMeasure;
+
+} // namespace
+
+TVnSize TVnTextMeasure::TextExtent(const std::string& text, bool bold, int wrapWidth) {
+    TVnSize size;
+    const std::vector<std::string> lines = WrapText(text, wrapWidth, bold);
+    for (const std::string& line : lines)
+        size.Width = std::max(size.Width, StandInWidth(line, bold));
+    size.Height = static_cast<int>(lines.size()) * LineHeight;
+    return size;
+}
+
+TVnTextMeasure& TextMeasure() {
+    return *CurrentMeasure;
+}
+
+TVnTextMeasure& SetTextMeasure(TVnTextMeasure& measure) {
+    TVnTextMeasure& previous = *CurrentMeasure;
+    CurrentMeasure = &measure;
+    return previous;
+}
 
 // ---- TVnComponent -------------------------------------------------------------------------
 
@@ -137,9 +205,9 @@ void TVnLabel::TextChanged() {
     if (!FAutoSize)
         return;
     if (FWordWrap) {
-        SetHeight(UIServices().TextExtent(Caption(), Bold(), Width()).Height);
+        SetHeight(TextMeasure().TextExtent(Caption(), Bold(), Width()).Height);
     } else {
-        const TVnSize size = UIServices().TextExtent(Caption(), Bold(), 0);
+        const TVnSize size = TextMeasure().TextExtent(Caption(), Bold(), 0);
         SetBounds(Left(), Top(), size.Width, size.Height);
     }
 }

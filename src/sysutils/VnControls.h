@@ -43,6 +43,26 @@ struct TVnRect {
     int Bottom() const { return Top + Height; }
 };
 
+struct TVnSize {
+    int Width = 0, Height = 0;
+};
+
+// Measures text in the window's font; labels size themselves with the measure in force. This
+// base measures a fixed-width stand-in font; the user-interface services (VnVisUtils) are a
+// measure and put themselves in force.
+class TVnTextMeasure {
+public:
+    virtual ~TVnTextMeasure() = default;
+    // The extent of a text in the window's font (bold or not). wrapWidth > 0 wraps the text at
+    // word boundaries within that width; line breaks in the text always start a new line.
+    virtual TVnSize TextExtent(const std::string& text, bool bold, int wrapWidth);
+};
+
+// The measure in force (the stand-in until another is put in force).
+TVnTextMeasure& TextMeasure();
+// Puts measure in force and answers the one it replaces.
+TVnTextMeasure& SetTextMeasure(TVnTextMeasure& measure);
+
 class TVnWinControl;
 class TVnForm;
 

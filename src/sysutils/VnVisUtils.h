@@ -9,22 +9,15 @@
 
 #include "VnControls.h"
 
-struct TVnSize {
-    int Width = 0, Height = 0;
-};
-
-// The services of the platform. The defaults use VnPlatform and measure text in a fixed-width
-// stand-in font; the Windows view measures with its real font; tests script the answers.
-class TVnUIServices {
+// The services of the platform. The defaults use VnPlatform and measure text in the controls
+// model's fixed-width stand-in font; the Windows view measures with its real font; tests script
+// the answers.
+class TVnUIServices : public TVnTextMeasure {
 public:
-    virtual ~TVnUIServices() = default;
     // Answers the id of the pressed button (1 = OK).
     virtual int MessageDialog(const std::string& caption, const std::string& text, unsigned flags);
     // True and a path with a trailing separator when the user picks a folder.
     virtual bool BrowseForFolder(const std::string& title, std::string& path);
-    // The extent of a text in the window's font (bold or not). wrapWidth > 0 wraps the text at
-    // word boundaries within that width; line breaks in the text always start a new line.
-    virtual TVnSize TextExtent(const std::string& text, bool bold, int wrapWidth);
     // Opens a document or address with the shell.
     virtual void OpenWithShell(const std::string& target);
     // A long action begins or ends: the hourglass cursor.
@@ -43,7 +36,8 @@ public:
 
 // The services in force (the platform's defaults until another is installed).
 TVnUIServices& UIServices();
-// Installs services for the lifetime of the object and puts the previous ones back after it.
+// Installs services, and their text measure, for the lifetime of the object and puts the
+// previous ones back after it.
 class TVnUIServicesScope {
 public:
     explicit TVnUIServicesScope(TVnUIServices& services);
@@ -53,6 +47,7 @@ public:
 
 private:
     TVnUIServices* FPrevious;
+    TVnTextMeasure& FPreviousMeasure;
 };
 
 // Message box flags of the platform.

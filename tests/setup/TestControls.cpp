@@ -139,6 +139,25 @@ TEST(VisUtils, LabelsSizeToTheirText) {
     EXPECT_EQ(3 * one.Height, label->Height());
 }
 
+TEST(VisUtils, LabelsMeasureWithTheServicesInForce) {
+    struct TWideServices : TVnUIServices {
+        TVnSize TextExtent(const std::string& text, bool, int) override {
+            return {static_cast<int>(text.size()) * 10, 20};
+        }
+    } wide;
+    TVnForm form(nullptr);
+    auto* label = Make<TVnLabel>(form, &form, "lbl");
+    {
+        TVnUIServicesScope scope(wide);
+        label->SetCaption("abc");
+        EXPECT_EQ(30, label->Width());
+        EXPECT_EQ(20, label->Height());
+    }
+    label->SetCaption("abcd");
+    EXPECT_EQ(TextMeasure().TextExtent("abcd", false, 0).Width, label->Width());
+    EXPECT_NE(40, label->Width());
+}
+
 TEST(VisUtils, MemoTakesThePlaceAndNameOfItsPlaceholder) {
     TVnForm form(nullptr);
     auto* first = Make<TVnEdit>(form, &form, "first");

@@ -1,4 +1,7 @@
 // The unattended install: the wizard driven through its pages by answers, as vntsetup runs it.
+#include <algorithm>
+#include <cstdlib>
+
 #include "PackageTestSupport.h"
 #include "SetupTestSupport.h"
 #include "VnCp1251.h"
@@ -134,6 +137,64 @@ TEST_F(UnattendedTest, FailureWhileBuildingTheFormIsShownAndEndsWithOne) {
     ASSERT_EQ(1u, Services.Messages.size());
     EXPECT_EQ("Bitmap image is not valid.", Services.Messages[0].Text);
     EXPECT_EQ("Setup of Vantro Mail Server 3.08", Services.Messages[0].Caption);
+}
+
+// vntsetup install run as a program: the exit code and standard error.
+class VntsetupInstallTest : public testing::Test {
+protected:
+    struct TResult {
+        int ExitCode;
+        std::string Err;
+    };
+
+    TResult Install(const std::string& folder, const std::string& password) {
+        // A Windows build run by Wine gets the build host's path, which Wine shows on drive Z:.
+        std::string program = VNT_VNTSETUP;
+#ifdef _WIN32
+        if (!program.empty() && program[0] == '/')
+            program = "Z:" + program;
+#endif
+        const std::string err = FScratch / "err.txt";
+        std::string command = "\"" + program + "\" install \"" + DemoPackage() + "\" --dir \"" +
+                              folder + "\" --password " + password + " --no-start >\"" +
+                              (FScratch / "out.txt") + "\" 2>\"" + err + "\"";
+#ifdef _WIN32
+        std::replace(command.begin(), command.end(), '/', '\\');
+        command = "\"" + command + "\""; // cmd /c takes off the outer quotes only
+#else
+        std::replace(command.begin(), command.end(), '\\', '/'); // for the shell
+#endif
+        const int status = std::system(command.c_str());
+#ifdef WEXITSTATUS
+        const int exitCode = WEXITSTATUS(status);
+#else
+        const int exitCode = status;                             // the exit code itself on Windows
+#endif
+        std::string text = ReadBytes(err);
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        return {exitCode, text};
+    }
+
+    TTempFolder FScratch, FTarget;
+};
+
+TEST_F(VntsetupInstallTest, AnswersLongerThanTheFieldsAreRefusedBeforeAnything) {
+    const std::string folder = FTarget / "p";
+    TResult result = Install(folder, std::string(TfrmMain::PasswordMaxLength + 1, 'x'));
+    EXPECT_EQ(1, result.ExitCode);
+    EXPECT_EQ("vntsetup install: Option --password is longer than 64 characters\n", result.Err);
+    EXPECT_FALSE(PathExists(folder));
+
+    std::string longFolder = FTarget.Path();
+    longFolder.resize(TfrmMain::FolderMaxLength + 1, 'd');
+    result = Install(longFolder, "pw");
+    EXPECT_EQ(1, result.ExitCode);
+    EXPECT_EQ("vntsetup install: Option --dir is longer than 260 characters\n", result.Err);
+    EXPECT_FALSE(PathExists(longFolder.substr(0, TfrmMain::FolderMaxLength)));
+
+    result = Install(folder, std::string(TfrmMain::PasswordMaxLength, 'x'));
+    EXPECT_EQ(0, result.ExitCode) << result.Err;
+    EXPECT_TRUE(PathExists(folder + "\\Config\\server.cfg"));
 }
 
 } // namespace
