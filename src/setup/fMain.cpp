@@ -106,15 +106,16 @@ void TfrmMain::BuildPages() {
     lblAdmin =
         Make<TVnLabel>(pgeAdmin, "lblAdmin", 8, 8, 0, 0, VN_CP1251("Администратор сервера:"));
     cobAdmin = Make<TVnComboBox>(pgeAdmin, "cobAdmin", 8, 26, 280, 21);
+    // Beside the list, so that the information text can take the place of the password fields.
     chbPassword =
-        Make<TVnCheckBox>(pgeAdmin, "chbPassword", 8, 59, 200, 17, VN_CP1251("Сменить пароль"));
+        Make<TVnCheckBox>(pgeAdmin, "chbPassword", 296, 28, 103, 17, VN_CP1251("Сменить пароль"));
     lblPassword =
-        Make<TVnLabel>(pgeAdmin, "lblPassword", 8, 88, 0, 0, VN_CP1251("Пароль администратора:"));
-    edtPassword = Make<TVnEdit>(pgeAdmin, "edtPassword", 8, 106, 200, 21);
+        Make<TVnLabel>(pgeAdmin, "lblPassword", 8, 63, 0, 0, VN_CP1251("Пароль администратора:"));
+    edtPassword = Make<TVnEdit>(pgeAdmin, "edtPassword", 8, 81, 200, 21);
     lblConfirm =
-        Make<TVnLabel>(pgeAdmin, "lblConfirm", 8, 137, 0, 0, VN_CP1251("Подтверждение пароля:"));
-    edtConfirm = Make<TVnEdit>(pgeAdmin, "edtConfirm", 8, 155, 200, 21);
-    lblAdminInfo = Make<TVnLabel>(pgeAdmin, "lblAdminInfo", 8, 192, 449, 13);
+        Make<TVnLabel>(pgeAdmin, "lblConfirm", 8, 112, 0, 0, VN_CP1251("Подтверждение пароля:"));
+    edtConfirm = Make<TVnEdit>(pgeAdmin, "edtConfirm", 8, 130, 200, 21);
+    lblAdminInfo = Make<TVnLabel>(pgeAdmin, "lblAdminInfo", 8, 167, 449, 13);
     lblAdminInfo->SetWordWrap(true);
     lblAdminInfo->SetCaption(VN_CP1251("Имя и пароль администратора нужны для доступа к "
                                        "настройкам сервера."));
@@ -174,6 +175,7 @@ void TfrmMain::AdjustForm() {
     bvlMain->SetShape(TVnBevel::TShape::Frame);
     FMargin = bvlMain->Top();
     SetBounds(Left(), Top(), btnCancel->Right() + FMargin, btnCancel->Bottom() + FMargin);
+    bvlButtons->SetWidth(Width());
 
     cobLanguage->SetItemIndex(
         cobLanguage->IndexOfData(TVnLanguage::CodeToData(FLanguage->Language())));
@@ -191,7 +193,7 @@ void TfrmMain::AdjustForm() {
 
     memAgreement->SetReadOnly(true);
 
-    edtFolder->SetMaxLength(260);
+    edtFolder->SetMaxLength(FolderMaxLength);
     const std::string programFiles = UIServices().ProgramFilesFolder();
     edtFolder->SetText(programFiles.empty() ? "" : programFiles + "\\VantroMS\\");
     lblFolderInfo->SetWordWrap(true);
@@ -202,7 +204,7 @@ void TfrmMain::AdjustForm() {
     cobAdmin->SetSorted(true);
     cobAdmin->SetDropDownList(true);
     for (TVnEdit* edit : {edtPassword, edtConfirm}) {
-        edit->SetMaxLength(64);
+        edit->SetMaxLength(PasswordMaxLength);
         edit->SetPasswordChar('*');
     }
 
@@ -222,6 +224,9 @@ void TfrmMain::PlaceTexts() {
                                   lblFolderImportant->Width(), lblFolderImportant->Height());
     chbRegisterService->SetTop(lblFinish->Bottom() + 3 * FMargin);
     chbStartServer->SetTop(chbRegisterService->Bottom() + FMargin);
+    FitCheckWidth(*chbPassword);
+    chbPassword->SetLeft(cobAdmin->Right() + FMargin);
+    chbPassword->SetTop(cobAdmin->Top() + (cobAdmin->Height() - chbPassword->Height()) / 2);
 }
 
 // ---- Pages --------------------------------------------------------------------------------

@@ -21,6 +21,9 @@ extern const char* const ProductVersionName; // "Vantro Mail Server 3.08"
 class TfrmMain : public TVnForm {
 public:
     enum TPage { pgLanguage, pgLicense, pgFolder, pgAdmin, pgFinish, PageCount };
+    // The most characters that the folder field and each password field hold.
+    static constexpr size_t FolderMaxLength = 260;
+    static constexpr size_t PasswordMaxLength = 64;
 
     // The form description: every control with its name, design bounds and placeholder caption.
     explicit TfrmMain(TVnComponent& application);

@@ -1,10 +1,12 @@
 // vntsetup install: the wizard's own form driven through its pages without a window, with the
 // answers taken from the command line.
 #include <cstdio>
+#include <utility>
 
 #include "VnCommands.h"
 #include "VnSysUtils.h"
 #include "VnUnattended.h"
+#include "fMain.h"
 
 #include "fMain.h"
 
@@ -29,6 +31,13 @@ int CmdInstall(const std::vector<std::string>& words) {
                  {"--console-only", "--no-start", "--no-service"});
     args.ExpectPositional(1, "install PACKAGE --dir DIR [--console-only] [--lang en|ru] "
                              "[--admin NAME@DOMAIN] [--password TEXT] [--no-start] [--no-service]");
+    // Typed into the wizard's fields, longer answers would be cut: refused before anything is done.
+    for (const auto& [option, limit] :
+         {std::pair<const char*, size_t>{"--dir", TfrmMain::FolderMaxLength},
+          {"--password", TfrmMain::PasswordMaxLength}})
+        if (args.Value(option).size() > limit)
+            throw EVnException(Format("Option %s is longer than %u characters", option,
+                                      static_cast<unsigned>(limit)));
     TVnInstallAnswers answers;
     answers.Folder = args.Required("--dir");
     answers.ConsoleOnly = args.Has("--console-only");
