@@ -8,6 +8,7 @@
 #include "VnSetupMain.h"
 #include "VnSysUtils.h"
 #include "fMain.h"
+#include "res/VnResources.h"
 
 namespace {
 
@@ -232,7 +233,7 @@ TVnWin32View::TVnWin32View(TfrmMain& form, TVnWin32Services& services)
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
     windowClass.lpszClassName = FormClass;
     RegisterClassW(&windowClass);
     windowClass.hIcon = nullptr;
