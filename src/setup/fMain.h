@@ -130,10 +130,10 @@ private:
     TVnListBox* FAgreementBox;
     bool FAdministrator = false;
     int FMargin = 0;
+    std::unique_ptr<TVnPackageFile> FOwnedPackage;
     std::unique_ptr<TVnArchive> FArchive;
     std::unique_ptr<TVnTLanguage> FLanguage;
     // The language object as its loads report it (FLanguage is set only once the first is done).
-    std::unique_ptr<TVnPackageFile> FOwnedPackage;
     const TVnTLanguage* FTexts = nullptr;
     std::unique_ptr<TVnDBConvertor> FConvertor;
 };
