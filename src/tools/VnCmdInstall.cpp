@@ -8,8 +8,6 @@
 #include "VnUnattended.h"
 #include "fMain.h"
 
-#include "fMain.h"
-
 namespace {
 
 // The wizard's error messages are failures: one line each on standard error.
@@ -26,6 +24,7 @@ public:
 };
 
 } // namespace
+
 int CmdInstall(const std::vector<std::string>& words) {
     TVnArgs args(words, {"--dir", "--lang", "--admin", "--password"},
                  {"--console-only", "--no-start", "--no-service"});
