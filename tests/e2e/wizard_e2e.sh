@@ -3,7 +3,11 @@
 # key, runs under Wine in a virtual X server and is driven with the keyboard (xdotool):
 #   1. a full install into the default folder (under "Program Files", with its blank) in English;
 #   2. the same in Russian (LC_ALL=ru_RU.UTF-8);
-#   3. a package with one changed byte: the corrupted message, exit code 1.
+#   3. English at 144 dpi, all by keyboard: Enter on an empty password, Enter on the message, then
+#      the password typed into the field that has the focus again;
+#   4. Russian chosen in the language list on an English system, and "Install only console"
+#      chosen with the arrow keys;
+#   5. a package with one changed byte: the corrupted message, exit code 1.
 # It checks the installed files, the databases, the console configuration and the stand-in
 # monitor's log, and keeps a screenshot (PNG) of every page under the screenshot folder.
 #
@@ -54,13 +58,15 @@ mkdir -p "$SHOTS"
     --output "$WORK/VNT_Setup.exe" >/dev/null || { echo "FAIL: pack"; exit 1; }
 
 # One run of the wizard in a fresh Wine prefix whose programs open in a virtual desktop "vnt".
-# $1 name, $2 locale, $3 the keyboard script (a function), $4 package.
+# $1 name, $2 locale, $3 the keyboard script (a function), $4 package, $5 the display's DPI.
 run_wizard() {
-    local name=$1 locale=$2 script=$3 package=$4
+    local name=$1 locale=$2 script=$3 package=$4 dpi=${5:-96}
     export WINEPREFIX="$WORK/prefix-$name"
     LC_ALL=$locale "$WINE" wineboot -i >/dev/null 2>&1
     "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d vnt /f >/dev/null 2>&1
-    "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v vnt /d 800x600 /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v vnt /d 1000x700 /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+        >/dev/null 2>&1
     "$WINESERVER" -w
     cat >"$WORK/inner-$name.sh" <<EOF
 #!/usr/bin/env bash
@@ -78,7 +84,7 @@ EOF
     timeout -k 30 900 xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
         '$WORK/inner-$name.sh' &
         INNER=\$!
-        source '$WORK/keys.sh'
+        source '$WORK/keys.sh' '$name'
         $script '$name'
         wait \$INNER
     "
@@ -86,6 +92,7 @@ EOF
 }
 
 # The keyboard scripts, run inside the X server beside the wizard.
+TYPED_PASSWORD=typed7Pass
 cat >"$WORK/keys.sh" <<EOF
 SHOTS="$SHOTS"
 PF="$WORK/prefix-\$1/drive_c/Program Files/VantroMS"
@@ -112,6 +119,35 @@ install_pages() {
 }
 script_en() { install_pages en; }
 script_ru() { install_pages ru; }
+# Enter on the empty password shows the field message; Enter closes it and the keys that follow
+# go into the password field again.
+script_keys() {
+    local shots=\$1
+    wait_desktop; sleep 8
+    shot "\$shots-page0-welcome";  key Return
+    shot "\$shots-page1-license";  key Tab space Return
+    shot "\$shots-page2-folder";   key Return
+    wait_for "\$PF/VNT_Admin/VNT_Admin.cfg"
+    shot "\$shots-page3-admin";    key Return
+    shot "\$shots-page3-message";  key Return
+    type_text "$TYPED_PASSWORD"; key Tab; type_text "$TYPED_PASSWORD"
+    shot "\$shots-page3-typed";    key Return
+    wait_for "\$PF/Config/server.cfg"
+    shot "\$shots-page4-finish";   key Return
+}
+# Down in the language list chooses Russian (sorted after English); on the folder page Tab, Tab
+# reaches the checked kind of installation and Down chooses the other one.
+script_console() {
+    local shots=\$1
+    wait_desktop; sleep 8
+    key Down
+    shot "\$shots-page0-welcome";  key Return
+    shot "\$shots-page1-license";  key Tab space Return
+    key Tab Tab Down
+    shot "\$shots-page2-folder";   key Return
+    wait_for "\$PF/VNT_Admin/VNT_Admin.cfg"
+    shot "\$shots-page4-finish";   key Return
+}
 # Wine's virtual desktop gives the keyboard to a message box that opens before any other window
 # of the program only once it is clicked (Windows brings it to the front by itself); it is centred
 # on the desktop.
@@ -125,8 +161,9 @@ script_corrupted() {
 }
 EOF
 
+# $1 run name, $2 language, $3 exit code, $4 the screenshots' prefix.
 check_install() {
-    local name=$1 lang=$2 rc=$3
+    local name=$1 lang=$2 rc=$3 shots=${4:-$2}
     local pf="$WORK/prefix-$name/drive_c/Program Files/VantroMS"
     [ "$rc" = 0 ] && pass "$name: exit code 0" || fail "$name: exit code $rc"
     for f in VantroMS.exe VNT_Monitor.exe license_en.txt WWW/vantroms_default.html \
@@ -151,7 +188,38 @@ check_install() {
     fi
     [ -e "$WORK/prefix-$name/drive_c/Program.log" ] && fail "$name: C:\\Program was started"
     for page in page0-welcome page1-license page2-folder page3-admin page4-finish; do
-        [ -s "$SHOTS/$lang-$page.png" ] || fail "$name: screenshot $lang-$page missing"
+        [ -s "$SHOTS/$shots-$page.png" ] || fail "$name: screenshot $shots-$page missing"
+    done
+}
+
+# The administrator's password in server.cfg is the encoding of $2.
+check_password() {
+    local name=$1 password=$2
+    local cfg="$WORK/prefix-$name/drive_c/Program Files/VantroMS/Config/server.cfg"
+    local encoded
+    encoded=$("$VNTSETUP" encode-password "$password")
+    grep -qF "<col name=\"Password\">$encoded</col>" "$cfg" 2>/dev/null &&
+        pass "$name: the typed password is stored" || fail "$name: stored password is not \"$password\""
+}
+
+# A console-only installation in $2: the console, its configuration in that language, nothing of
+# the server, the console started at the end.
+check_console() {
+    local name=$1 lang=$2 rc=$3
+    local pf="$WORK/prefix-$name/drive_c/Program Files/VantroMS"
+    [ "$rc" = 0 ] && pass "$name: exit code 0" || fail "$name: exit code $rc"
+    for f in VNT_Admin.exe VNT_Admin_en.chm VNT_Admin_ru.chm VNT_Admin.cfg; do
+        [ -e "$pf/VNT_Admin/$f" ] && pass "$name: VNT_Admin/$f installed" || fail "$name: VNT_Admin/$f missing"
+    done
+    for f in VantroMS.exe VNT_Monitor.exe Config; do
+        [ -e "$pf/$f" ] && fail "$name: $f installed by a console-only setup"
+    done
+    grep -q "<col name=\"Language\">$lang</col>" "$pf/VNT_Admin/VNT_Admin.cfg" 2>/dev/null &&
+        pass "$name: console language $lang" || fail "$name: console language"
+    [ -s "$pf/VNT_Admin/VNT_Admin.log" ] && pass "$name: console started" ||
+        fail "$name: console not started"
+    for page in page0-welcome page1-license page2-folder page4-finish; do
+        [ -s "$SHOTS/$name-$page.png" ] || fail "$name: screenshot $name-$page missing"
     done
 }
 
@@ -160,6 +228,16 @@ check_install en en "$rc"
 
 rc=$(run_wizard ru ru_RU.UTF-8 script_ru "$WORK/VNT_Setup.exe" | tail -1)
 check_install ru ru "$rc"
+
+rc=$(run_wizard keys144 en_US.UTF-8 script_keys "$WORK/VNT_Setup.exe" 144 | tail -1)
+check_install keys144 en "$rc" keys144
+check_password keys144 "$TYPED_PASSWORD"
+for page in page3-message page3-typed; do
+    [ -s "$SHOTS/keys144-$page.png" ] || fail "keys144: screenshot keys144-$page missing"
+done
+
+rc=$(run_wizard ru-on-en en_US.UTF-8 script_console "$WORK/VNT_Setup.exe" | tail -1)
+check_console ru-on-en ru "$rc"
 
 # One changed byte in the middle of the package.
 python3 - "$WORK/VNT_Setup.exe" "$WORK/Damaged.exe" <<'EOF'
