@@ -52,7 +52,11 @@ void WizardTest::SetUp() {
 void WizardTest::TearDown() {
     Application.reset(); // the form and its objects
     Scope.reset();
-    VnPlatform::SetCurrentDirectory(OldDirectory);
+    RestoreProcessState(OldDirectory);
+}
+
+void RestoreProcessState(const std::string& oldDirectory) {
+    VnPlatform::SetCurrentDirectory(oldDirectory);
     SetErrorReporter(nullptr);
     MsgFileNotFound = "File \"%s\" not found";
     MsgFileCorrupted = "File \"%s\" corrupted";

@@ -44,6 +44,10 @@ public:
 // folder) packed and signed with the test key, built once per test program.
 const std::string& DemoPackage();
 
+// After a test that ran the setup: the current directory, the error reporter and the messages
+// of start-up as they were.
+void RestoreProcessState(const std::string& oldDirectory);
+
 // A wizard form initialised on the demo package, with scripted services in force.
 class WizardTest : public testing::Test {
 protected:

@@ -31,12 +31,7 @@ std::string Action(const std::string& line) {
 
 class InstallLogTest : public testing::Test {
 protected:
-    void TearDown() override {
-        VnPlatform::SetCurrentDirectory(FOldDirectory);
-        SetErrorReporter(nullptr);
-        MsgFileNotFound = "File \"%s\" not found";
-        MsgFileCorrupted = "File \"%s\" corrupted";
-    }
+    void TearDown() override { RestoreProcessState(FOldDirectory); }
     std::string Folder() const { return Target.Path() + Name; }
     int Install(const std::string& language = "en", const std::string& admin = "") {
         TVnInstallAnswers answers;

@@ -12,12 +12,7 @@ namespace {
 
 class UnattendedTest : public testing::Test {
 protected:
-    void TearDown() override {
-        VnPlatform::SetCurrentDirectory(FOldDirectory);
-        SetErrorReporter(nullptr);
-        MsgFileNotFound = "File \"%s\" not found";
-        MsgFileCorrupted = "File \"%s\" corrupted";
-    }
+    void TearDown() override { RestoreProcessState(FOldDirectory); }
     int Run(const std::string& package, const TVnInstallAnswers& answers) {
         return RunUnattended(package, answers, Services,
                              [this](const std::string& line) { Lines.push_back(line); });
