@@ -1,5 +1,7 @@
 #include "VnDBConvertor.h"
 
+#include <algorithm>
+
 #include "VnCrypt.h"
 #include "VnDB.h"
 #include "VnInstallLog.h"
@@ -23,13 +25,24 @@ constexpr int OldestUntouchedVersion = DatabaseVersionNumber;
 // Files below this version without these markers are not databases the upgrade can read.
 constexpr int MarkedVersion = 3031;
 
-// Copies the file to its name followed by ".bak"; answers the copy's name, empty when the file
-// is gone.
+constexpr size_t CopyPieceSize = 64 * 1024;
+
+// Copies the file to its name followed by ".bak", in pieces: the old file is written while the
+// new database is in memory. Answers the copy's name, empty when the file is gone.
 std::string BackUpFile(const std::string& fileName) {
     if (!VnPlatform::FileExists(fileName))
         return std::string();
     const std::string backup = fileName + ".bak";
-    WriteFileAtomic(backup, ReadFileText(fileName));
+    TVnFileStream source(fileName, TVnFileStream::Mode::OpenRead);
+    WriteFileAtomic(backup, [&source](TVnStream& target) {
+        std::string piece(CopyPieceSize, '\0');
+        for (int64_t left = source.Size(); left > 0;) {
+            const size_t count = static_cast<size_t>(std::min<int64_t>(left, CopyPieceSize));
+            source.ReadBuffer(&piece[0], count);
+            target.WriteBuffer(piece.data(), count);
+            left -= static_cast<int64_t>(count);
+        }
+    });
     return backup;
 }
 
@@ -111,6 +124,7 @@ void TVnDBConvertor::ConvertDatabases(const std::string& configFolder,
         FVersion = VersionNumber(DatabaseVersion);
     }
     FServerDB->Parse(text);
+    std::string().swap(text); // the tree holds it now: release the text before the next read
     CurrentDB = FServerDB.get();
     LogSteps(FServerFileName, UpgradeServerDatabase(FVersion));
     SetTableField("Main", "Language", language);
@@ -126,6 +140,7 @@ void TVnDBConvertor::ConvertDatabases(const std::string& configFolder,
     FVersion = FStateFileVersion = stateVersion;
     FStateBackup = FStateFileVersion < OldestUntouchedVersion;
     FStateDB->Parse(text);
+    std::string().swap(text);
     // The state upgrade looks up remote mailboxes in the same database; afterwards the table is
     // the last of server.cfg.
     TVnXMLElement* const mailboxes = FindTable("RemoteMailboxes");
@@ -198,12 +213,15 @@ void TVnDBConvertor::ApplyAdministrator(int userID, const std::string& password)
 
 std::vector<std::string> TVnDBConvertor::WriteDatabases() {
     const bool withState = !FStateFileName.empty();
-    const std::string serverTemp = WriteTempFileBeside(FServerFileName, ServerText());
+    // Written in pieces: the text of a large database is never in memory whole.
+    const std::string serverTemp = WriteTempFileBeside(
+        FServerFileName, [this](TVnStream& stream) { WriteDatabase(stream, *FServerDB); });
     std::string stateTemp;
     std::vector<std::string> written;
     try {
         if (withState)
-            stateTemp = WriteTempFileBeside(FStateFileName, DatabaseText(*FStateDB));
+            stateTemp = WriteTempFileBeside(
+                FStateFileName, [this](TVnStream& stream) { WriteDatabase(stream, *FStateDB); });
         for (const auto& file : {std::make_pair(FServerBackup, FServerFileName),
                                  std::make_pair(withState && FStateBackup, FStateFileName)}) {
             if (!file.first)

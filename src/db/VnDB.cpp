@@ -218,7 +218,9 @@ bool ReadDatabaseFile(const std::string& fileName, int& version, std::string& te
     return true;
 }
 
-std::string DatabaseText(TVnXMLElement& root) {
+namespace {
+
+void MarkDatabaseLayout(TVnXMLElement& root) {
     root.Attributes.assign(1, std::string("ver=") + DatabaseVersion);
     // The root is a container as well, so that a tree built in memory gets the same layout as
     // one read from a file.
@@ -227,9 +229,20 @@ std::string DatabaseText(TVnXMLElement& root) {
         table->IsContainer = true;
         table->BlankLineAfter = true;
     }
+}
+
+} // namespace
+
+std::string DatabaseText(TVnXMLElement& root) {
+    MarkDatabaseLayout(root);
     return root.WriteText(-1);
 }
 
+void WriteDatabase(TVnStream& stream, TVnXMLElement& root) {
+    MarkDatabaseLayout(root);
+    root.WriteToStream(stream, -1);
+}
+
 void WriteDatabaseFile(const std::string& fileName, TVnXMLElement& root) {
-    WriteFileAtomic(fileName, DatabaseText(root));
+    WriteFileAtomic(fileName, [&root](TVnStream& stream) { WriteDatabase(stream, root); });
 }

@@ -81,5 +81,8 @@ bool ReadDatabaseFile(const std::string& fileName, int& version, std::string& te
 // Marks the root ver="3.08" (its only attribute) and a container, every table a container
 // followed by an empty line, and answers the tree's text: what WriteDatabaseFile writes.
 std::string DatabaseText(TVnXMLElement& root);
-// Writes DatabaseText safely: on failure the old file stays as it was (WriteFileAtomic).
+// DatabaseText written to the stream in pieces.
+void WriteDatabase(TVnStream& stream, TVnXMLElement& root);
+// Writes DatabaseText safely, in pieces: on failure the old file stays as it was
+// (WriteFileAtomic).
 void WriteDatabaseFile(const std::string& fileName, TVnXMLElement& root);

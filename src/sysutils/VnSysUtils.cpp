@@ -639,19 +639,30 @@ void CheckFileExists(const std::string& fileName) {
 }
 
 std::string WriteTempFileBeside(const std::string& fileName, const std::string& text) {
+    return WriteTempFileBeside(
+        fileName, [&text](TVnStream& stream) { stream.WriteBuffer(text.data(), text.size()); });
+}
+
+std::string WriteTempFileBeside(const std::string& fileName,
+                                const TVnContentsWriter& writeContents) {
     // A name no other writer of the same target uses at the same time in this process.
     static unsigned counter = 0;
     std::string tempName;
     do {
         tempName = Format("%s.%u.tmp", fileName.c_str(), ++counter);
     } while (VnPlatform::FileExists(tempName));
+    bool created = false;
     try {
         TVnFileStream stream(tempName, TVnFileStream::Mode::Create);
-        stream.WriteBuffer(text.data(), text.size());
+        created = true;
+        writeContents(stream);
         stream.Flush();
     } catch (const EFCreateError& e) {
         // Report the target's name: the temporary one means nothing to the user.
-        throw EFCreateError(fileName, e.ErrorCode());
+        if (!created)
+            throw EFCreateError(fileName, e.ErrorCode());
+        VnPlatform::DeleteFile(tempName); // raised by the writer: its own file's name stays
+        throw;
     } catch (...) {
         VnPlatform::DeleteFile(tempName);
         throw;
@@ -673,4 +684,8 @@ void DiscardTempFile(const std::string& tempName) {
 
 void WriteFileAtomic(const std::string& fileName, const std::string& text) {
     CommitTempFile(WriteTempFileBeside(fileName, text), fileName);
+}
+
+void WriteFileAtomic(const std::string& fileName, const TVnContentsWriter& writeContents) {
+    CommitTempFile(WriteTempFileBeside(fileName, writeContents), fileName);
 }

@@ -239,10 +239,15 @@ void CheckFileExists(const std::string& fileName); // EVnException with MsgFileN
 // the target is unchanged and the temporary file is gone. Raises EFCreateError / EWriteError /
 // EOSError.
 void WriteFileAtomic(const std::string& fileName, const std::string& text);
+// Writes the contents through the stream, so that a large file need not be built in memory first.
+using TVnContentsWriter = std::function<void(TVnStream& stream)>;
+void WriteFileAtomic(const std::string& fileName, const TVnContentsWriter& writeContents);
 
-// A temporary file beside `fileName` that holds `text`, ready to be moved into place with
-// CommitTempFile; removed again by DiscardTempFile. The two-step form of WriteFileAtomic for
-// callers that must complete several files before replacing any.
+// A temporary file beside `fileName` that holds `text` (or what the writer wrote), ready to be
+// moved into place with CommitTempFile; removed again by DiscardTempFile. The two-step form of
+// WriteFileAtomic for callers that must complete several files before replacing any.
 std::string WriteTempFileBeside(const std::string& fileName, const std::string& text);
+std::string WriteTempFileBeside(const std::string& fileName,
+                                const TVnContentsWriter& writeContents);
 void CommitTempFile(const std::string& tempName, const std::string& fileName);
 void DiscardTempFile(const std::string& tempName);

@@ -117,15 +117,14 @@ void TVnXMLElementList::Resize(size_t capacity) {
     const size_t count = static_cast<size_t>(Count());
     TBlock* block = nullptr;
     if (capacity > 0) {
-        block = static_cast<TBlock*>(VnXMLPool::Allocate(BlockBytes(capacity)));
+        block = static_cast<TBlock*>(::operator new(BlockBytes(capacity)));
         for (size_t i = 0; i < count; ++i)
             block->Items()[i] = (*this)[static_cast<int>(i)];
         block->Capacity = static_cast<uint32_t>(capacity);
         block->GapBegin = static_cast<uint32_t>(count);
         block->GapEnd = static_cast<uint32_t>(capacity);
     }
-    if (FBlock)
-        VnXMLPool::Free(FBlock, BlockBytes(FBlock->Capacity));
+    ::operator delete(FBlock);
     FBlock = block;
 }
 
@@ -407,13 +406,34 @@ std::string TVnXMLElement::WriteText(int level) const {
     return out;
 }
 
+void TVnXMLElement::WriteToStream(TVnStream& stream, int level) const {
+    std::string piece;
+    piece.reserve(2 * WritePieceSize);
+    const auto flushFull = [&piece, &stream] {
+        if (piece.size() >= WritePieceSize) {
+            stream.WriteBuffer(piece.data(), piece.size());
+            piece.clear();
+        }
+    };
+    WalkTree(
+        *this, level,
+        [&](const TVnXMLElement& e, int l) {
+            AppendStartTag(piece, e, l);
+            flushFull();
+        },
+        [&](const TVnXMLElement& e, int l) {
+            AppendEndTag(piece, e, l);
+            flushFull();
+        });
+    stream.WriteBuffer(piece.data(), piece.size());
+}
+
 void TVnXMLElement::SaveToStream(TVnStream& stream) const {
-    std::string text = WriteText(-1);
-    stream.WriteBuffer(text.data(), text.size());
+    WriteToStream(stream, -1);
 }
 
 void TVnXMLElement::SaveToFile(const std::string& fileName) const {
-    WriteFileAtomic(fileName, WriteText(-1));
+    WriteFileAtomic(fileName, [this](TVnStream& stream) { WriteToStream(stream, -1); });
 }
 
 // ---- Escaping -----------------------------------------------------------------------------

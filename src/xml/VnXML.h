@@ -12,10 +12,11 @@
 
 class TVnXMLElement;
 
-// The ordered children of an element, owned by it: one block of the tree's memory, used as a gap
-// buffer, so that a run of removals or insertions that moves steadily through the list (a walk
-// that deletes rows as it goes) costs constant time per step, while access by index stays
-// constant time.
+// The ordered children of an element, owned by it: one block used as a gap buffer, so that a run
+// of removals or insertions that moves steadily through the list (a walk that deletes rows as it
+// goes) costs constant time per step, while access by index stays constant time. The block comes
+// from the general heap, not from the tree's pool of fixed sizes: lists outgrow their blocks
+// (an upgrade step adds columns to every row), and the heap reuses outgrown blocks for any size.
 class TVnXMLElementList {
 public:
     class Iterator {
@@ -124,10 +125,14 @@ public:
     void Parse(const std::string& text);
     // The element and its subtree as text, indented 2 * level spaces (none for level <= 0).
     std::string WriteText(int level) const;
-    // WriteText(-1) in one checked write.
+    // WriteText(level) in checked writes of about WritePieceSize bytes each, so that the whole
+    // text is never in memory at once.
+    void WriteToStream(TVnStream& stream, int level) const;
+    static constexpr size_t WritePieceSize = 64 * 1024;
+    // WriteToStream(stream, -1).
     void SaveToStream(TVnStream& stream) const;
-    // WriteText(-1) into the file, safely: the text goes to a temporary file beside it, which is
-    // flushed and then moved over the old file. On failure the old file stays as it was.
+    // WriteToStream(-1) into the file, safely: the text goes to a temporary file beside it, which
+    // is flushed and then moved over the old file. On failure the old file stays as it was.
     void SaveToFile(const std::string& fileName) const;
 
 private:

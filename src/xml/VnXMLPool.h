@@ -1,4 +1,4 @@
-// The memory of element trees: small blocks (elements, texts, child lists) cut from large chunks,
+// The memory of element trees: small blocks (elements and texts) cut from large chunks,
 // without the per-allocation overhead of the general heap. Blocks of one size are recycled; the
 // chunks of a size go back to the heap once none of its blocks is in use. Single-threaded, like
 // the element tree.

@@ -228,6 +228,25 @@ TEST(WriteDatabases, KeepsCopiesOfOlderFilesOnce) {
     EXPECT_EQ(ReadBytes(config + "state.cfg.bak"), state);
 }
 
+TEST(WriteDatabases, LargeFilesAreCopiedAndWrittenWhole) {
+    TScale scale;
+    scale.Messages = 3001;
+    const std::string server = WriteDatabase(ServerTables(scale), 2039);
+    const std::string state = WriteDatabase(StateTables(scale), 2039);
+    ASSERT_GT(state.size(), 4 * 64 * 1024); // several pieces of the copy and of the writer
+    TInstallFolder install;
+    install.WriteServer(server);
+    install.WriteState(state);
+    TVnDBConvertor convertor(install.Package());
+    convertor.ConvertDatabases(install.Config(), "en");
+    convertor.SetAdministrator(0, "");
+    EXPECT_EQ(ReadBytes(install.Config() + "state.cfg.bak"), state);
+    EXPECT_EQ(ReadBytes(install.Config() + "server.cfg.bak"), server);
+    // Compared whole without a diff of megabytes on failure.
+    EXPECT_TRUE(install.State() == DatabaseText(convertor.StateDB()));
+    EXPECT_TRUE(install.Server() == convertor.ServerText());
+}
+
 TEST(WriteDatabases, KeepsACopyOfADiscardedFileButNoneOfA308One) {
     std::vector<TTable> tables = ServerTables();
     tables.erase(tables.begin() + 1, tables.end()); // Main only: no marker tables

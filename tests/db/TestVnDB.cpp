@@ -287,6 +287,33 @@ TEST(DBFiles, LayoutOfATreeBuiltInMemory) {
     CurrentRow = nullptr;
 }
 
+TEST(DBFiles, LargeDatabaseFileEqualsItsText) {
+    TVnXMLElement root;
+    root.Name = "vnt-db";
+    CurrentDB = &root;
+    AddTable("Messages");
+    for (int i = 0; i < 5000; ++i) {
+        AddRow("Messages");
+        AddField("ID", std::to_string(i));
+        AddField("UIDL", "<" + std::to_string(i * 7919) + "@remote> & more");
+    }
+    AddTable("Main");
+    AddRow("Main");
+    AddTableField("Main", "Language", "ru");
+    CurrentDB = nullptr;
+    CurrentRow = nullptr;
+
+    const std::string expected = DatabaseText(root);
+    ASSERT_GT(expected.size(), 4 * TVnXMLElement::WritePieceSize);
+    TTempFolder folder;
+    const std::string file = folder / "state.cfg";
+    WriteDatabaseFile(file, root);
+    EXPECT_EQ(expected, ReadBytes(file));
+    TVnStringStream stream;
+    WriteDatabase(stream, root);
+    EXPECT_EQ(expected, stream.DataString());
+}
+
 TEST(DBFiles, MissingEmptyAndMalformedFiles) {
     TTempFolder folder;
     int version = 7;

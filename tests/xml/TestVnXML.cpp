@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -449,6 +450,102 @@ TEST(XMLSave, StreamAndFile) {
     root.SaveToFile(file);
     EXPECT_EQ(stream.DataString(), ReadBytes(file));
     EXPECT_EQ(std::vector<std::string>{"out.xml"}, FolderEntries(folder.Path()));
+}
+
+namespace {
+
+// A tree whose text is several write pieces long: rows of escaped columns, attributes with and
+// without values, a text longer than a piece.
+void LargeTree(TVnXMLElement& root) {
+    root.Name = "db";
+    root.IsContainer = true;
+    TVnXMLElement* table = root.AddChild();
+    table->Name = "table";
+    table->IsContainer = true;
+    table->BlankLineAfter = true;
+    for (int i = 0; i < 3000; ++i) {
+        TVnXMLElement* row = table->AddChild();
+        row->Name = "row";
+        row->IsContainer = true;
+        row->Attributes = {"id=" + std::to_string(i), "flag", "a=b=c"};
+        TVnXMLElement* col = row->AddChild();
+        col->Name = "col";
+        col->Text = "<" + std::to_string(i) + "> & 'q' \"d\"\r\n";
+    }
+    root.AddChild()->Text = std::string(TVnXMLElement::WritePieceSize + 7, '&');
+}
+
+// Records every write, and fails (writes nothing) once `limit` bytes have gone through.
+class TRecordingStream : public TVnStream {
+public:
+    explicit TRecordingStream(TVnStream* target = nullptr, size_t limit = SIZE_MAX)
+        : FTarget(target), FLimit(limit) {}
+    size_t Read(void*, size_t) override { return 0; }
+    size_t Write(const void* buffer, size_t count) override {
+        if (Data.size() >= FLimit)
+            return 0;
+        Data.append(static_cast<const char*>(buffer), count);
+        Writes.push_back(count);
+        return FTarget ? FTarget->Write(buffer, count) : count;
+    }
+    int64_t Seek(int64_t, VnPlatform::SeekOrigin) override { return 0; }
+
+    std::string Data;
+    std::vector<size_t> Writes;
+
+private:
+    TVnStream* FTarget;
+    size_t FLimit;
+};
+
+} // namespace
+
+TEST(XMLSave, WrittenInPiecesEqualsText) {
+    TVnXMLElement root;
+    LargeTree(root);
+    const std::string text = root.WriteText(-1);
+    ASSERT_GT(text.size(), 4 * TVnXMLElement::WritePieceSize);
+    for (int level : {-1, 0, 2}) {
+        SCOPED_TRACE(level);
+        TRecordingStream stream;
+        root.WriteToStream(stream, level);
+        EXPECT_EQ(root.WriteText(level), stream.Data);
+        EXPECT_GT(stream.Writes.size(), 3u);
+        // Only the piece that holds the long text is much larger than a piece.
+        size_t large = 0;
+        for (size_t size : stream.Writes)
+            large += size > TVnXMLElement::WritePieceSize + 200;
+        EXPECT_EQ(1u, large);
+    }
+
+    TTempFolder folder;
+    const std::string file = folder / "large.xml";
+    root.SaveToFile(file);
+    EXPECT_EQ(text, ReadBytes(file));
+}
+
+TEST(XMLSave, WriteFailingAfterSomePiecesKeepsOldFile) {
+    TVnXMLElement root;
+    LargeTree(root);
+    TTempFolder folder;
+    const std::string file = folder / "db.xml";
+    WriteBytes(file, "old");
+    size_t written = 0;
+    EXPECT_THROW(WriteFileAtomic(file,
+                                 [&](TVnStream& fileStream) {
+                                     TRecordingStream failing(&fileStream,
+                                                              2 * TVnXMLElement::WritePieceSize);
+                                     try {
+                                         root.WriteToStream(failing, -1);
+                                     } catch (...) {
+                                         written = failing.Data.size();
+                                         throw;
+                                     }
+                                 }),
+                 EWriteError);
+    EXPECT_GE(written, 2 * TVnXMLElement::WritePieceSize); // pieces reached the temporary file
+    EXPECT_EQ("old", ReadBytes(file));
+    EXPECT_EQ(std::vector<std::string>{"db.xml"}, FolderEntries(folder.Path()));
 }
 
 TEST(XMLSave, FailedSaveKeepsOldFileAndLeavesNoTemporary) {
