@@ -86,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(archive.ReadEntryText(firstFile).size() <= MaxMemoryEntry);
         }
         archive.ReadEntryText("VNT_Setup.lng");
-        ExtractPackageFolder(archive, "", scratch.Target.string(), NoSpaceFormat, nullptr, nullptr);
+        ExtractPackageFolder(archive, "", scratch.Target.string(), TVnExtractionTexts(), nullptr,
+                             nullptr);
     } catch (const Exception&) {
     }
     Check(Names(scratch.Root).size() == 2 &&

@@ -1,10 +1,12 @@
 #include "VnDBConvertor.h"
 
 #include <algorithm>
+#include <set>
 
 #include "VnCrypt.h"
 #include "VnDB.h"
 #include "VnInstallLog.h"
+#include "VnStagedFiles.h"
 #include "VnUnpack.h"
 #include "VnUpgradeSteps.h"
 
@@ -213,41 +215,40 @@ void TVnDBConvertor::ApplyAdministrator(int userID, const std::string& password)
 
 std::vector<std::string> TVnDBConvertor::WriteDatabases() {
     const bool withState = !FStateFileName.empty();
-    // Written in pieces: the text of a large database is never in memory whole.
-    const std::string serverTemp = WriteTempFileBeside(
-        FServerFileName, [this](TVnStream& stream) { WriteDatabase(stream, *FServerDB); });
-    std::string stateTemp;
+    std::set<std::string> targets = {AsciiLowerCase(FServerFileName)};
+    if (withState)
+        targets.insert(AsciiLowerCase(FStateFileName));
+    // Both files are put in place together, or neither is.
+    TVnStagedFiles staged(std::move(targets));
+    const auto stage = [&staged](const std::string& fileName, TVnXMLElement& root) {
+        // Written in pieces: the text of a large database is never in memory whole.
+        const std::unique_ptr<TVnFileStream> stream = staged.Create(fileName);
+        WriteDatabase(*stream, root);
+        stream->Flush();
+    };
+    stage(FServerFileName, *FServerDB);
+    if (withState)
+        stage(FStateFileName, *FStateDB);
     std::vector<std::string> written;
-    try {
-        if (withState)
-            stateTemp = WriteTempFileBeside(
-                FStateFileName, [this](TVnStream& stream) { WriteDatabase(stream, *FStateDB); });
-        for (const auto& file : {std::make_pair(FServerBackup, FServerFileName),
-                                 std::make_pair(withState && FStateBackup, FStateFileName)}) {
-            if (!file.first)
-                continue;
-            const std::string backup = BackUpFile(file.second);
-            if (!backup.empty()) {
-                InstallLog().Write(ltBackup, file.second.c_str(), backup.c_str());
-                written.push_back(backup);
-            }
+    for (const auto& file : {std::make_pair(FServerBackup, FServerFileName),
+                             std::make_pair(withState && FStateBackup, FStateFileName)}) {
+        if (!file.first)
+            continue;
+        const std::string backup = BackUpFile(file.second);
+        if (!backup.empty()) {
+            InstallLog().Write(ltBackup, file.second.c_str(), backup.c_str());
+            written.push_back(backup);
         }
-        CommitTempFile(serverTemp, FServerFileName);
-    } catch (...) {
-        DiscardTempFile(serverTemp);
-        if (!stateTemp.empty())
-            DiscardTempFile(stateTemp);
-        throw;
     }
+    staged.Commit();
     // What is on disk now is this version: a later write must not replace the copies.
     FServerBackup = false;
-    InstallLog().Write(ltWritten, FServerFileName.c_str());
-    written.push_back(FServerFileName);
-    if (withState) {
-        CommitTempFile(stateTemp, FStateFileName);
-        FStateBackup = false;
-        InstallLog().Write(ltWritten, FStateFileName.c_str());
-        written.push_back(FStateFileName);
+    FStateBackup = false;
+    for (const std::string* fileName : {&FServerFileName, &FStateFileName}) {
+        if (fileName->empty())
+            continue;
+        InstallLog().Write(ltWritten, fileName->c_str());
+        written.push_back(*fileName);
     }
     return written;
 }

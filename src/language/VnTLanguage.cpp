@@ -5,8 +5,7 @@ TVnTLanguage::TVnTLanguage(TVnComponent& application, TVnComboBox& languageList,
                            TVnLanguageNotify onChange, const std::string& language)
     : TVnVCLLanguage(TNoLoad{}, application, fileName, std::move(loader), std::move(onChange),
                      language),
-      FLanguageList(languageList),
-      FNoSpace("Not enough disk space for \"%s\": %s KB needed, %s KB free") {
+      FLanguageList(languageList) {
     Load();
 }
 
@@ -16,6 +15,7 @@ void TVnTLanguage::Apply() {
     for (std::string& text : FTexts)
         table.push_back(&text);
     LoadStrings("VnTLanguage", table);
-    LoadStrings("VnDiskSpace", {&FNoSpace});
+    LoadStrings("VnDiskSpace", {&FExtractionTexts.NoSpace});
+    LoadStrings("VnFilesInUse", {&FExtractionTexts.InUse, &FExtractionTexts.InUseBy});
     FillLanguageList(FLanguageList);
 }

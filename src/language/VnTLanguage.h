@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "VnExtraction.h"
 #include "VnVCLLanguage.h"
 
 // The wizard's own texts, in the order of section VnTLanguage.
@@ -27,9 +28,10 @@ public:
 
     // Empty until the first load.
     const std::string& Text(TVnSetupText index) const { return FTexts[index]; }
-    // The free-space message format (folder, kilobytes needed, kilobytes free): section
-    // VnDiskSpace, English when the file has none.
-    const std::string& NoSpaceMessage() const { return FNoSpace; }
+    // The refusals of the extraction's preflight: sections VnDiskSpace (free space) and
+    // VnFilesInUse (a file in use, without and with the programs that hold it), English when the
+    // file has none.
+    const TVnExtractionTexts& ExtractionTexts() const { return FExtractionTexts; }
 
 protected:
     // Forms, then the text table (7 entries), then the language list.
@@ -38,5 +40,5 @@ protected:
 private:
     TVnComboBox& FLanguageList;
     std::array<std::string, stCount> FTexts;
-    std::string FNoSpace;
+    TVnExtractionTexts FExtractionTexts;
 };

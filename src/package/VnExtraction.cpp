@@ -4,8 +4,6 @@
 
 #include "VnSysUtils.h"
 
-const char* const NoSpaceFormat = "Not enough disk space for \"%s\": %s KB needed, %s KB free";
-
 namespace {
 
 std::string FillPlaceholders(const std::string& format, std::initializer_list<std::string> args) {
@@ -48,25 +46,48 @@ TVnFreeSpaceQuery& FreeSpaceQuery() {
     return query;
 }
 
-void CheckFreeSpace(const std::string& folder, uint64_t needed, const std::string& noSpaceFormat) {
+void CheckFreeSpace(const std::string& folder, uint64_t needed, const TVnExtractionTexts& texts) {
     uint64_t available = 0;
     if (!FreeSpaceQuery()(ExistingFolder(folder), available))
         RaiseLastOSError();
     if (needed <= available)
         return;
-    throw EVnException(FillPlaceholders(noSpaceFormat, {ExcludeTrailingPathDelimiter(folder),
+    throw EVnException(FillPlaceholders(texts.NoSpace, {ExcludeTrailingPathDelimiter(folder),
                                                         KilobyteText((needed + 1023) / 1024),
                                                         KilobyteText(available / 1024)}));
 }
 
+void CheckFilesNotInUse(const std::string& folder, const std::vector<std::string>& files,
+                        const TVnExtractionTexts& texts) {
+    const std::string base = IncludeTrailingPathDelimiter(ExpandFileName(folder));
+    for (const std::string& file : files) {
+        const std::string target = base + file;
+        if (!VnPlatform::FileExists(target))
+            continue;
+        const VnPlatform::FileHandle handle = VnPlatform::OpenFileExclusive(target);
+        if (handle != VnPlatform::InvalidFile) {
+            VnPlatform::CloseFile(handle);
+            continue;
+        }
+        const uint32_t code = VnPlatform::LastError();
+        if (code != VnPlatform::ERROR_SHARING_VIOLATION_CODE &&
+            code != VnPlatform::ERROR_LOCK_VIOLATION_CODE)
+            throw EFCreateError(target, code);
+        const std::string holders = VnPlatform::FileHolders(target);
+        throw EVnException(holders.empty() ? FillPlaceholders(texts.InUse, {target})
+                                           : FillPlaceholders(texts.InUseBy, {target, holders}));
+    }
+}
+
 bool ExtractPackageFolder(TVnArchive& archive, const std::string& path, const std::string& folder,
-                          const std::string& noSpaceFormat,
+                          const TVnExtractionTexts& texts,
                           const std::function<void(const TVnFolderSurvey& survey)>& onStart,
                           const TVnExtractProgress& onEntry) {
     TVnFolderSurvey survey;
     if (!archive.SurveyFolder(path, survey))
         return false;
-    CheckFreeSpace(folder, survey.Bytes, noSpaceFormat);
+    CheckFreeSpace(folder, survey.Bytes, texts);
+    CheckFilesNotInUse(folder, survey.FilePaths, texts);
     if (onStart)
         onStart(survey);
     archive.ExtractFolder(path, folder, onEntry);

@@ -1,31 +1,47 @@
 // Extraction of a package folder with its preflight, a layer above the archive reader: every
-// entry is checked and the sizes are summed before anything is written, and the sum must fit the
-// free space of the target volume.
+// entry is checked and the sizes are summed before anything is written, the sum must fit the free
+// space of the target volume, and no file that the extraction replaces may be in use.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "VnUnpack.h"
 
-// The English form of the free-space message: folder, kilobytes needed, kilobytes free.
-extern const char* const NoSpaceFormat;
+// The refusals of the preflight; every "%s" of a format is filled in turn, nothing else in it is
+// interpreted. English unless the language file gives others.
+struct TVnExtractionTexts {
+    // folder, kilobytes needed, kilobytes free
+    std::string NoSpace = "Not enough disk space for \"%s\": %s KB needed, %s KB free";
+    // file
+    std::string InUse = "The file \"%s\" is in use. Stop the program that uses it and press "
+                        "Next again.";
+    // file, the programs that hold it
+    std::string InUseBy = "The file \"%s\" is in use by %s. Stop it and press Next again.";
+};
 
 // Answers the bytes free on the volume of an existing folder. The platform's by default; tests
 // put their own in place to stand for a small volume.
 using TVnFreeSpaceQuery = std::function<bool(const std::string& folder, uint64_t& bytes)>;
 TVnFreeSpaceQuery& FreeSpaceQuery();
 
-// Raises EVnException with noSpaceFormat filled in when `needed` bytes do not fit the volume of
-// folder (the nearest existing folder on its path is asked). Every "%s" of the format is filled
-// in turn; nothing else in it is interpreted.
-void CheckFreeSpace(const std::string& folder, uint64_t needed, const std::string& noSpaceFormat);
+// Raises EVnException with texts.NoSpace filled in when `needed` bytes do not fit the volume of
+// folder (the nearest existing folder on its path is asked).
+void CheckFreeSpace(const std::string& folder, uint64_t needed, const TVnExtractionTexts& texts);
+
+// Opens every existing file of folder + relative path for writing, shared with no one, and closes
+// it again. A file that another program holds raises EVnException with texts.InUse (or InUseBy,
+// when the system names the programs); any other failure raises EFCreateError.
+void CheckFilesNotInUse(const std::string& folder, const std::vector<std::string>& files,
+                        const TVnExtractionTexts& texts);
 
 // The folder entry `path` into folder: surveyed (the archive's checks), checked against the free
-// space, then extracted in one pass; onStart gets the survey before the first byte is written,
-// onEntry every entry written. False, with nothing done, when there is no such folder entry.
+// space and for files in use, then extracted in one pass, all or nothing; onStart gets the survey
+// before the first byte is written, onEntry every entry written. False, with nothing done, when
+// there is no such folder entry.
 bool ExtractPackageFolder(TVnArchive& archive, const std::string& path, const std::string& folder,
-                          const std::string& noSpaceFormat,
+                          const TVnExtractionTexts& texts,
                           const std::function<void(const TVnFolderSurvey& survey)>& onStart,
                           const TVnExtractProgress& onEntry);

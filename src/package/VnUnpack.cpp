@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include "VnPackageFile.h"
+#include "VnStagedFiles.h"
 
 namespace {
 
@@ -230,9 +231,11 @@ void TVnArchive::UnpackEntry(uint32_t size, TVnStream& stream) {
         Corrupted();
 }
 
-void TVnArchive::UnpackEntryToFile(uint32_t size, const std::string& fileName) {
-    TVnFileStream file(fileName, TVnFileStream::Mode::Create);
-    UnpackEntry(size, file);
+void TVnArchive::UnpackEntryToFile(TVnStagedFiles& staged, uint32_t size,
+                                   const std::string& target) {
+    const std::unique_ptr<TVnFileStream> file = staged.Create(target);
+    UnpackEntry(size, *file);
+    file->Flush();
 }
 
 void TVnArchive::ReadEntry(const std::string& path, TVnStream& stream) {
@@ -262,11 +265,13 @@ void TVnArchive::ExtractFile(const std::string& path, const std::string& folder)
     if (!FindEntry(path, entry) || entry.IsFolder)
         return;
     const std::string base = IncludeTrailingPathDelimiter(ExpandFileName(folder));
+    const std::string target = base + path.substr(path.rfind(PathDelim) + 1);
+    TVnStagedFiles staged({AsciiLowerCase(target)});
     if (!ForceFolders(base))
         return;
-    const std::string target = base + path.substr(path.rfind(PathDelim) + 1);
     ConfirmInside(base, target);
-    UnpackEntryToFile(entry.Size, target);
+    UnpackEntryToFile(staged, entry.Size, target);
+    staged.Commit();
 }
 
 void TVnArchive::ExtractFolder(const std::string& path, const std::string& folder) {
@@ -280,9 +285,13 @@ void TVnArchive::ExtractFolder(const std::string& path, const std::string& folde
     if (!SurveyFolder(path, survey) || !FindEntry(path, entry))
         return;
     const std::string base = IncludeTrailingPathDelimiter(ExpandFileName(folder));
-    if (!ForceFolders(base))
-        RaiseLastOSError();
-    ExtractLevel(base, entry.Path.empty() ? "" : entry.Path + PathDelim, onEntry);
+    std::set<std::string> targets;
+    for (const std::string& file : survey.FilePaths)
+        targets.insert(AsciiLowerCase(base + file));
+    TVnStagedFiles staged(std::move(targets));
+    staged.CreateFolders(base);
+    ExtractLevel(staged, base, entry.Path.empty() ? "" : entry.Path + PathDelim, onEntry);
+    staged.Commit();
 }
 
 bool TVnArchive::SurveyFolder(const std::string& path, TVnFolderSurvey& survey) {
@@ -295,38 +304,41 @@ bool TVnArchive::SurveyFolder(const std::string& path, TVnFolderSurvey& survey) 
 }
 
 void TVnArchive::SurveyLevel(TVnFolderSurvey& survey, size_t prefixLength) {
-    // Iterative like Walk; `names` holds the name keys of every open folder.
+    // Iterative like Walk; `names` holds the name keys of every open folder, `levels` the
+    // length of `relative` in every enclosing one.
     std::vector<std::set<std::string>> names(1);
     std::vector<size_t> levels;
-    size_t length = prefixLength;
+    std::string relative;
     THeader header;
     for (;;) {
         if (!ReadEntryHeader(header)) {
             if (levels.empty())
                 return;
-            length = levels.back();
+            relative.resize(levels.back());
             levels.pop_back();
             names.pop_back();
             continue;
         }
-        if (length + header.Name.size() > MaxEntryPath ||
+        if (prefixLength + relative.size() + header.Name.size() > MaxEntryPath ||
             !names.back().insert(EntryNameKey(header.Name)).second)
             Corrupted();
         if (header.IsFolder) {
             ++survey.Folders;
-            levels.push_back(length);
-            length += header.Name.size() + 1;
+            levels.push_back(relative.size());
+            relative += header.Name;
+            relative += PathDelim;
             names.emplace_back();
         } else {
             ++survey.Files;
             survey.Bytes += header.Size;
+            survey.FilePaths.push_back(relative + header.Name);
             SeekBody(FPosition + header.PackedSize);
         }
     }
 }
 
-void TVnArchive::ExtractLevel(const std::string& base, const std::string& prefix,
-                              const TVnExtractProgress& onEntry) {
+void TVnArchive::ExtractLevel(TVnStagedFiles& staged, const std::string& base,
+                              const std::string& prefix, const TVnExtractProgress& onEntry) {
     // Iterative like Walk: `levels` holds the length of `relative` in every enclosing folder.
     std::string relative;
     std::vector<size_t> levels;
@@ -343,12 +355,10 @@ void TVnArchive::ExtractLevel(const std::string& base, const std::string& prefix
             Corrupted();
         const std::string target = base + relative + header.Name;
         ConfirmInside(base, target);
-        if (header.IsFolder) {
-            if (!VnPlatform::DirectoryExists(target) && !VnPlatform::CreateDirectory(target))
-                RaiseLastOSError();
-        } else {
-            UnpackEntryToFile(header.Size, target);
-        }
+        if (header.IsFolder)
+            staged.CreateFolders(target);
+        else
+            UnpackEntryToFile(staged, header.Size, target);
         if (onEntry)
             onEntry(TVnArchiveEntry{prefix + relative + header.Name, header.IsFolder, header.Size,
                                     header.PackedSize});

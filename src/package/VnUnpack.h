@@ -9,10 +9,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "VnSysUtils.h"
 
 class TVnPackageFile;
+class TVnStagedFiles;
 
 class TVnBaseArchive {
 public:
@@ -61,6 +63,7 @@ struct TVnArchiveEntry {
 struct TVnFolderSurvey {
     uint64_t Bytes = 0; // unpacked size of every file
     uint32_t Files = 0, Folders = 0;
+    std::vector<std::string> FilePaths; // every file's path below the folder, "\"-joined
 };
 
 // Called for every entry that an extraction has written, in archive order.
@@ -75,7 +78,9 @@ using TVnExtractProgress = std::function<void(const TVnArchiveEntry& entry)>;
 //
 // Extraction never lets the system interpret an entry path: the target is the absolute target
 // folder joined with checked names, and every file or folder is created only after its full path
-// (as the system resolves it) has been confirmed to lie inside the target folder.
+// (as the system resolves it) has been confirmed to lie inside the target folder. It is all or
+// nothing: the files are written beside their targets and put in place together (TVnStagedFiles),
+// so that a failure leaves the target folder as it was.
 class TVnArchive : public TVnBaseArchive {
 public:
     // Opens and keeps its own package file.
@@ -118,14 +123,14 @@ private:
     bool ReadEntryHeader(THeader& header);
     // Inflates the file entry whose header was read last; exactly size bytes go to stream.
     void UnpackEntry(uint32_t size, TVnStream& stream);
-    void UnpackEntryToFile(uint32_t size, const std::string& fileName);
     // Raises the corrupted message unless target, resolved by the system, is itself and lies
     // inside the folder base.
     void ConfirmInside(const std::string& base, const std::string& target) const;
     // From the first entry inside a folder to its end.
     void SurveyLevel(TVnFolderSurvey& survey, size_t prefixLength);
+    void UnpackEntryToFile(TVnStagedFiles& staged, uint32_t size, const std::string& target);
     // base: the absolute target folder; prefix: the archive path of the folder extracted.
-    void ExtractLevel(const std::string& base, const std::string& prefix,
+    void ExtractLevel(TVnStagedFiles& staged, const std::string& base, const std::string& prefix,
                       const TVnExtractProgress& onEntry);
     void ReadBody(void* buffer, uint32_t count);
     void SeekBody(int64_t position);

@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include "VnVisUtils.h"
+#include "VnWin32Text.h"
 
 class TfrmMain;
 class TVnWin32View;
@@ -24,10 +25,6 @@ class TVnWin32View;
 // The code pages of the model's texts.
 constexpr UINT LanguageCodePage = 1251; // every text of the language file
 constexpr UINT SystemCodePage = CP_ACP; // paths, system messages, what the user types
-
-// The one pair of conversions between the model's bytes and the screen's UTF-16.
-std::wstring Widen(const std::string& text, UINT codePage);
-std::string Narrow(const std::wstring& text, UINT codePage);
 
 // The DPI of a window: GetDpiForWindow where the system has it, otherwise the screen's.
 int WindowDpi(HWND handle);

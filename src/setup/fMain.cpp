@@ -415,9 +415,11 @@ void TfrmMain::ExtractPayload(const std::string& path, const std::string& folder
         }
     };
     std::optional<TBusy> busy;
-    ExtractPackageFolder(
-        *FArchive, path, folder, FTexts->NoSpaceMessage(),
+    TVnFolderSurvey extracted;
+    const bool found = ExtractPackageFolder(
+        *FArchive, path, folder, FTexts->ExtractionTexts(),
         [&](const TVnFolderSurvey& survey) {
+            extracted = survey;
             busy.emplace(*this);
             prgInstall->SetMax(static_cast<int>(survey.Files));
             if (OnExtract)
@@ -431,4 +433,7 @@ void TfrmMain::ExtractPayload(const std::string& path, const std::string& folder
             if (OnExtract)
                 OnExtract(entry.Path, entry.IsFolder);
         });
+    if (found)
+        InstallLog().Write(ltExtracted, folder.c_str(), std::to_string(extracted.Files).c_str(),
+                           std::to_string(extracted.Bytes).c_str());
 }

@@ -17,6 +17,9 @@ enum : uint32_t {
     ERROR_FILE_NOT_FOUND_CODE = 2,
     ERROR_PATH_NOT_FOUND_CODE = 3,
     ERROR_ACCESS_DENIED_CODE = 5,
+    ERROR_SHARING_VIOLATION_CODE = 32,
+    ERROR_LOCK_VIOLATION_CODE = 33,
+    ERROR_FILE_EXISTS_CODE = 80,
     ERROR_ALREADY_EXISTS_CODE = 183,
 };
 
@@ -38,6 +41,15 @@ FileHandle CreateFileRW(const std::string& path);
 // Write access to a new file that only its owner may read and write from its creation on. Fails
 // when the name exists in any form (a symbolic link is never followed).
 FileHandle CreateNewPrivateFile(const std::string& path);
+// Write access to a new file with the folder's default access rules. Fails when the name exists
+// in any form (a symbolic link is never followed).
+FileHandle CreateNewFile(const std::string& path);
+// Write access to an existing file, neither created nor truncated, shared with no one: on Windows
+// it fails with ERROR_SHARING_VIOLATION_CODE while another handle of any process is open on it.
+FileHandle OpenFileExclusive(const std::string& path);
+// The programs that the system knows to hold a file open (the Restart Manager's names, joined
+// with ", "); empty when it knows of none.
+std::string FileHolders(const std::string& path);
 bool ReadFile(FileHandle file, void* buffer, uint32_t count, uint32_t& done);
 bool WriteFile(FileHandle file, const void* buffer, uint32_t count, uint32_t& done);
 bool SeekFile(FileHandle file, int64_t offset, SeekOrigin origin, int64_t& position);

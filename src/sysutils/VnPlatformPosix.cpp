@@ -220,6 +220,32 @@ FileHandle CreateNewPrivateFile(const std::string& path) {
     return fd;
 }
 
+FileHandle CreateNewFile(const std::string& path) {
+    const int fd = ::open(NativePath(path).c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        Fail();
+        return InvalidFile;
+    }
+    Succeed();
+    return fd;
+}
+
+FileHandle OpenFileExclusive(const std::string& path) {
+    // No sharing modes here: an open for writing is all that can be asked.
+    const int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        Fail();
+        return InvalidFile;
+    }
+    Succeed();
+    return fd;
+}
+
+std::string FileHolders(const std::string&) {
+    return std::string();
+}
+
 FileHandle CreateFileRW(const std::string& path) {
     const int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {

@@ -1,5 +1,6 @@
 // The platform layer on Windows: the ANSI functions throughout, all text 8-bit.
 #include "VnPlatform.h"
+#include "VnWin32Text.h"
 
 #include "VnCp1251.h"
 
@@ -14,7 +15,9 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
+#include <restartmanager.h>
 #include <shlobj.h>
+#include <vector>
 
 // windows.h defines these names as macros for the A/W variants; the interface uses them plainly.
 #undef CreateDirectory
@@ -72,6 +75,44 @@ FileHandle CreateNewPrivateFile(const std::string& path) {
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? InvalidFile : reinterpret_cast<FileHandle>(h);
+}
+
+FileHandle CreateNewFile(const std::string& path) {
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? InvalidFile : reinterpret_cast<FileHandle>(h);
+}
+
+FileHandle OpenFileExclusive(const std::string& path) {
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? InvalidFile : reinterpret_cast<FileHandle>(h);
+}
+
+std::string FileHolders(const std::string& path) {
+    DWORD session = 0;
+    WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+    if (::RmStartSession(&session, 0, key) != ERROR_SUCCESS)
+        return std::string();
+    std::string names;
+    const std::wstring widePath = Widen(path, CP_ACP);
+    LPCWSTR files[] = {widePath.c_str()};
+    UINT needed = 0, count = 0;
+    DWORD reasons = 0;
+    if (::RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
+        ::RmGetList(session, &needed, &count, nullptr, &reasons) == ERROR_MORE_DATA) {
+        std::vector<RM_PROCESS_INFO> processes(needed);
+        count = needed;
+        if (::RmGetList(session, &needed, &count, processes.data(), &reasons) == ERROR_SUCCESS) {
+            for (UINT i = 0; i < count; ++i) {
+                const std::string name = Narrow(processes[i].strAppName, CP_ACP);
+                if (!name.empty())
+                    names += (names.empty() ? "" : ", ") + name;
+            }
+        }
+    }
+    ::RmEndSession(session);
+    return names;
 }
 
 FileHandle CreateFileRW(const std::string& path) {
@@ -307,3 +348,24 @@ int MessageBox(const std::string& caption, const std::string& text, unsigned fla
 }
 
 } // namespace VnPlatform
+
+std::wstring Widen(const std::string& text, unsigned codePage) {
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(codePage, 0, text.data(), size, &wide[0], length);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& text, unsigned codePage) {
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int length =
+        ::WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(codePage, 0, text.data(), size, &narrow[0], length, nullptr, nullptr);
+    return narrow;
+}

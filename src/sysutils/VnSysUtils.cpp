@@ -493,7 +493,8 @@ TVnFileStream::TVnFileStream(const std::string& fileName, Mode mode) : FFileName
         if (FHandle == VnPlatform::InvalidFile)
             throw EFOpenError(fileName, VnPlatform::LastError());
     } else {
-        FHandle = VnPlatform::CreateFileRW(fileName);
+        FHandle = mode == Mode::Create ? VnPlatform::CreateFileRW(fileName)
+                                       : VnPlatform::CreateNewFile(fileName);
         if (FHandle == VnPlatform::InvalidFile)
             throw EFCreateError(fileName, VnPlatform::LastError());
     }

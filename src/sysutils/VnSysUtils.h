@@ -190,7 +190,8 @@ public:
 // not cost one system call each; writes go straight to the file.
 class TVnFileStream : public TVnStream {
 public:
-    enum class Mode { OpenRead, Create };
+    // Create truncates an existing file; CreateNew fails when the name exists.
+    enum class Mode { OpenRead, Create, CreateNew };
     TVnFileStream(const std::string& fileName, Mode mode); // EFOpenError / EFCreateError
     ~TVnFileStream() override;
     TVnFileStream(const TVnFileStream&) = delete;

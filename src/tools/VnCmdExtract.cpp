@@ -24,9 +24,9 @@ int CmdExtract(const std::vector<std::string>& words) {
         throw EVnException(
             Format("Entry \"%s\" not found in \"%s\"", path.c_str(), package.FileName().c_str()));
     if (entry.IsFolder) {
-        ExtractPackageFolder(archive, path, target, NoSpaceFormat, nullptr, nullptr);
+        ExtractPackageFolder(archive, path, target, TVnExtractionTexts(), nullptr, nullptr);
     } else {
-        CheckFreeSpace(target, entry.Size, NoSpaceFormat);
+        CheckFreeSpace(target, entry.Size, TVnExtractionTexts());
         // ExtractFile itself stays silent when the folder cannot be made.
         if (!ForceFolders(ExpandFileName(target)))
             RaiseLastOSError();

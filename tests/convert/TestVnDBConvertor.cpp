@@ -263,33 +263,6 @@ TEST(WriteDatabases, KeepsACopyOfADiscardedFileButNoneOfA308One) {
     }
 }
 
-TEST(WriteDatabases, AFailureWritingStateCfgLeavesBothOldFiles) {
-    TInstallFolder install;
-    const std::string server = WriteDatabase(ServerTables(), 2039);
-    const std::string state = WriteDatabase(StateTables(), 2039);
-    install.WriteServer(server);
-    install.WriteState(state);
-    TVnDBConvertor convertor(install.Package());
-    convertor.ConvertDatabases(install.Config(), "en");
-
-    // The temporary files are numbered "NAME.N.tmp" by one counter: folders in the place of the
-    // next state.cfg temporaries make its write fail after server.cfg's.
-    const std::string probe = WriteTempFileBeside(install.Folder() + "probe", "");
-    DiscardTempFile(probe);
-    const std::string number = probe.substr(probe.rfind("probe.") + 6);
-    const long next = StrToInt(number.substr(0, number.find('.')));
-    for (long n = next + 1; n <= next + 5; ++n)
-        WriteBytes(install.Config() + "state.cfg." + std::to_string(n) + ".tmp\\blocker", "");
-
-    EXPECT_THROW(convertor.SetAdministrator(1, "pw"), EFCreateError);
-    EXPECT_EQ(install.Server(), server);
-    EXPECT_EQ(install.State(), state);
-    EXPECT_FALSE(PathExists(install.Config() + "server.cfg.bak"));
-    EXPECT_FALSE(PathExists(install.Config() + "state.cfg.bak"));
-    for (long n = next; n <= next + 5; ++n)
-        EXPECT_FALSE(PathExists(install.Config() + "server.cfg." + std::to_string(n) + ".tmp"));
-}
-
 // ---- The console configuration ------------------------------------------------------------
 
 std::string ConsoleFile(const std::string& version, bool withTop, const std::string& password) {

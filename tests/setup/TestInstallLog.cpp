@@ -64,9 +64,15 @@ TEST_F(InstallLogTest, AFullInstallLogsEveryActionAndNoPassword) {
     ASSERT_EQ(0, Install());
     const std::string f = ExpandFileName(Folder());
     const std::string package = ExpandFileName(DemoPackage());
+    size_t files = 0, bytes = 0;
+    for (const auto& [path, content] : FolderContents(ExtractFilePath(package) + "payload\\Setup"))
+        if (content != "<folder>")
+            ++files, bytes += content.size();
     EXPECT_EQ((std::vector<std::string>{
                   "Package \"" + package + "\": signature correct",
                   "Full installation into \"" + f + "\"",
+                  "Extracted \"" + f + "\": " + std::to_string(files) + " files, " +
+                      std::to_string(bytes) + " bytes",
                   "First-generation import: nothing converted, no \"VantroMS.cfg\"",
                   "\"" + f + "Config\\server.cfg\" not found: the default database takes its place",
                   "\"" + f + "Config\\server.cfg\": no upgrade step applies",

@@ -1,6 +1,8 @@
 // Test main. The test program doubles as a child process for the process tests:
 //   --child-exit=N     exits with code N
 //   --child-sleep=MS   sleeps MS milliseconds, then exits with 0
+//   --child-hold=FILE  holds FILE open for reading (no write sharing), writes FILE.held, and
+//                      waits a minute for its parent to end it
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +24,16 @@ int main(int argc, char** argv) {
         return std::atoi(argv[1] + 13);
     if (argc == 2 && std::strncmp(argv[1], "--child-sleep=", 14) == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[1] + 14)));
+        return 0;
+    }
+    if (argc == 2 && std::strncmp(argv[1], "--child-hold=", 13) == 0) {
+        const std::string file = argv[1] + 13;
+        const VnPlatform::FileHandle held = VnPlatform::OpenFileRead(file);
+        if (held == VnPlatform::InvalidFile)
+            return 1;
+        WriteBytes(file + ".held", "");
+        std::this_thread::sleep_for(std::chrono::minutes(1));
+        VnPlatform::CloseFile(held);
         return 0;
     }
     testing::InitGoogleTest(&argc, argv);

@@ -32,9 +32,9 @@ fs::path Native(const std::string& path) {
 TTempFolder::TTempFolder() {
     // random_device may be deterministic (MinGW), and test programs run side by side: the seed
     // mixes in the clock, and create_directory claims a name atomically.
-    static std::mt19937_64 random(std::random_device{}() ^
-                                  static_cast<uint64_t>(
-                                      std::chrono::steady_clock::now().time_since_epoch().count()));
+    static std::mt19937_64 random(
+        std::random_device{}() ^
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     const fs::path base = fs::temp_directory_path();
     fs::path path;
     do {
@@ -65,6 +65,18 @@ void WriteBytes(const std::string& fileName, const std::string& bytes) {
 
 bool PathExists(const std::string& path) {
     return fs::exists(Native(path));
+}
+
+std::map<std::string, std::string> FolderContents(const std::string& folder) {
+    std::map<std::string, std::string> contents;
+    const fs::path root = Native(ExcludeTrailingPathDelimiter(folder));
+    if (!fs::is_directory(root))
+        return contents;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
+        const std::string relative = entry.path().lexically_relative(root).generic_string();
+        contents[relative] = entry.is_directory() ? "<folder>" : ReadBytes(entry.path().string());
+    }
+    return contents;
 }
 
 std::string SourcePath(const std::string& relative) {

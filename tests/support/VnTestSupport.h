@@ -1,6 +1,7 @@
 // Helpers shared by the tests: scratch folders, whole-file access, main.
 #pragma once
 
+#include <map>
 #include <string>
 
 // A fresh empty folder under the system's temporary folder, removed with everything in it when
@@ -24,5 +25,8 @@ void WriteBytes(const std::string& fileName, const std::string& bytes); // creat
 bool PathExists(const std::string& path);                               // file or folder
 std::string SourcePath(const std::string& relative);                    // a file of the source tree
 std::string RandomBytes(size_t count, unsigned seed); // deterministic pseudo-random bytes
+// Every file and folder below folder by its path relative to it ("/"-separated): a file's bytes,
+// or "<folder>" for a folder. Empty when folder is missing.
+std::map<std::string, std::string> FolderContents(const std::string& folder);
 // The running test program, which can be started as a child (see VnTestMain.cpp).
 std::string TestProgramPath();
