@@ -14,10 +14,14 @@ namespace {
 const char* const Usage = "upgrade FOLDER --package PACKAGE --lang CODE [--admin NAME@DOMAIN] "
                           "[--password TEXT] [--dry-run]";
 
+// The first users, and how many more: a server may have tens of thousands.
 std::string ListText(const std::vector<TVnAdminEntry>& list) {
+    constexpr size_t Shown = 10;
     std::string text;
-    for (const TVnAdminEntry& entry : list)
-        text += (text.empty() ? "" : ", ") + entry.Text;
+    for (size_t i = 0; i < list.size() && i < Shown; ++i)
+        text += (i == 0 ? "" : ", ") + list[i].Text;
+    if (list.size() > Shown)
+        text += Format(" and %u more", static_cast<unsigned>(list.size() - Shown));
     return text;
 }
 

@@ -454,4 +454,19 @@ TEST(VntsetupUpgrade, RefusesANewDatabaseWithoutPasswordAndUnknownUsers) {
     EXPECT_FALSE(PathExists(install.Console() + "VNT_Admin.cfg"));
 }
 
+TEST(VntsetupUpgrade, AnUnknownUserNamesOnlyTheFirstTenUsers) {
+    TInstallFolder install;
+    TScale scale;
+    scale.Users = 25;
+    install.WriteServer(WriteDatabase(ServerTables(scale), 2039));
+    std::string out;
+    EXPECT_FALSE(RunVntsetup(install,
+                             install.Folder() + " --package " + install.Package() +
+                                 " --lang en --admin nobody@x.test",
+                             out));
+    const std::string error = ReadBytes(install.Folder() + "err.txt");
+    EXPECT_NE(std::string::npos, error.find("user10@example.test and 15 more")) << error;
+    EXPECT_EQ(std::string::npos, error.find("user11@")) << error;
+}
+
 } // namespace
