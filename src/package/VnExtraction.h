@@ -17,9 +17,9 @@ struct TVnExtractionTexts {
     std::string NoSpace = "Not enough disk space for \"%s\": %s KB needed, %s KB free";
     // file
     std::string InUse = "The file \"%s\" is in use. Stop the program that uses it and press "
-                        "Next again.";
+                        "Install again.";
     // file, the programs that hold it
-    std::string InUseBy = "The file \"%s\" is in use by %s. Stop it and press Next again.";
+    std::string InUseBy = "The file \"%s\" is in use by %s. Stop it and press Install again.";
 };
 
 // Answers the bytes free on the volume of an existing folder. The platform's by default; tests

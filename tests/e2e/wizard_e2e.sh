@@ -7,7 +7,10 @@
 #      the password typed into the field that has the focus again;
 #   4. Russian chosen in the language list on an English system, and "Install only console"
 #      chosen with the arrow keys;
-#   5. a package with one changed byte: the corrupted message, exit code 1.
+#   5. an installation over an older one whose server another process holds open: the folder
+#      page's message names the file and nothing changes; Next after the file is released
+#      installs;
+#   6. a package with one changed byte: the corrupted message, exit code 1.
 # It checks the installed files, the databases, the console configuration and the stand-in
 # monitor's log, and keeps a screenshot (PNG) of every page under the screenshot folder.
 #
@@ -58,9 +61,10 @@ mkdir -p "$SHOTS"
     --output "$WORK/VNT_Setup.exe" >/dev/null || { echo "FAIL: pack"; exit 1; }
 
 # One run of the wizard in a fresh Wine prefix whose programs open in a virtual desktop "vnt".
-# $1 name, $2 locale, $3 the keyboard script (a function), $4 package, $5 the display's DPI.
+# $1 name, $2 locale, $3 the keyboard script (a function), $4 package, $5 the display's DPI,
+# $6 a function that prepares the prefix's program-files folder (given as its argument).
 run_wizard() {
-    local name=$1 locale=$2 script=$3 package=$4 dpi=${5:-96}
+    local name=$1 locale=$2 script=$3 package=$4 dpi=${5:-96} prepare=${6:-}
     export WINEPREFIX="$WORK/prefix-$name"
     LC_ALL=$locale "$WINE" wineboot -i >/dev/null 2>&1
     "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d vnt /f >/dev/null 2>&1
@@ -68,6 +72,7 @@ run_wizard() {
     "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
         >/dev/null 2>&1
     "$WINESERVER" -w
+    [ -z "$prepare" ] || $prepare "$WINEPREFIX/drive_c/Program Files"
     cat >"$WORK/inner-$name.sh" <<EOF
 #!/usr/bin/env bash
 export WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEARCH=$ARCH LC_ALL=$locale
@@ -93,8 +98,9 @@ EOF
 
 # The keyboard scripts, run inside the X server beside the wizard.
 TYPED_PASSWORD=typed7Pass
+HOLDER_PROGRAM="$WIN/tests/test_setup.exe"
 cat >"$WORK/keys.sh" <<EOF
-SHOTS="$SHOTS"
+SHOTS="$SHOTS" WORK="$WORK" WINE_PROGRAM="$WINE" HOLDER_PROGRAM="$HOLDER_PROGRAM"
 PF="$WORK/prefix-\$1/drive_c/Program Files/VantroMS"
 desktop() { xdotool search --name 'vnt - Wine desktop' 2>/dev/null | head -1; }
 wait_desktop() {
@@ -105,6 +111,10 @@ shot() { sleep 2; import -window root "\$SHOTS/\$1.png"; }
 key() { xdotool windowfocus --sync "\$(desktop)" 2>/dev/null; xdotool key --delay 100 "\$@"; sleep 1; }
 type_text() { xdotool type --delay 100 "\$1"; sleep 1; }
 wait_for() { for i in \$(seq 1 120); do [ -e "\$1" ] && return 0; sleep 1; done; return 1; }
+wait_log() {
+    for i in \$(seq 1 120); do grep -qE "\$1" "\$PF/VNT_Setup.log" 2>/dev/null && return 0; sleep 1; done
+    return 1
+}
 install_pages() {
     local lang=\$1
     wait_desktop; sleep 8
@@ -146,6 +156,29 @@ script_console() {
     key Tab Tab Down
     shot "\$shots-page2-folder";   key Return
     wait_for "\$PF/VNT_Admin/VNT_Admin.cfg"
+    shot "\$shots-page4-finish";   key Return
+}
+# The test program holds the old server open (reading, no write sharing) until it is killed;
+# the folder page refuses, Enter closes the message, and Next after the release installs.
+script_inuse() {
+    local shots=\$1
+    "\$WINE_PROGRAM" "\$HOLDER_PROGRAM" '--child-hold=C:\Program Files\VantroMS\VantroMS.exe' \
+        >/dev/null 2>&1 &
+    local holder=\$!
+    wait_for "\$PF/VantroMS.exe.held"; rm -f "\$PF/VantroMS.exe.held"
+    wait_desktop; sleep 8
+    shot "\$shots-page0-welcome";  key Return
+    shot "\$shots-page1-license";  key Tab space Return
+    key Return
+    shot "\$shots-page2-message"
+    (cd "\$PF" && find . -type f ! -name VNT_Setup.log | sort | xargs md5sum) >"\$WORK/inuse-held.md5"
+    key Return
+    wait_log "is in use"
+    kill \$holder; wait \$holder; sleep 2
+    shot "\$shots-page2-folder";   key Return
+    wait_log 'Extracted "C:'
+    shot "\$shots-page3-admin";    key Return
+    wait_log 'Written "C:.*VNT_Admin.cfg"'
     shot "\$shots-page4-finish";   key Return
 }
 # Wine's virtual desktop gives the keyboard to a message box that opens before any other window
@@ -238,6 +271,30 @@ done
 
 rc=$(run_wizard ru-on-en en_US.UTF-8 script_console "$WORK/VNT_Setup.exe" | tail -1)
 check_console ru-on-en ru "$rc"
+
+# An older installation: the demo package installed by vntsetup, its server replaced by "old".
+prepare_old_installation() {
+    "$VNTSETUP" install "$WORK/VNT_Setup.exe" --dir "$1/VantroMS" --password secret --no-start \
+        >/dev/null && printf old >"$1/VantroMS/VantroMS.exe"
+    (cd "$1/VantroMS" && find . -type f ! -name VNT_Setup.log | sort | xargs md5sum) \
+        >"$WORK/inuse-before.md5"
+}
+if [ -e "$HOLDER_PROGRAM" ]; then
+    rc=$(run_wizard inuse en_US.UTF-8 script_inuse "$WORK/VNT_Setup.exe" 96 \
+        prepare_old_installation | tail -1)
+    check_install inuse en "$rc" inuse
+    log="$WORK/prefix-inuse/drive_c/Program Files/VantroMS/VNT_Setup.log"
+    grep -qF 'Message: The file "C:\Program Files\VantroMS\VantroMS.exe" is in use' "$log" 2>/dev/null &&
+        pass "inuse: the message names the held file" || fail "inuse: no message naming the file"
+    cmp -s "$WORK/inuse-before.md5" "$WORK/inuse-held.md5" &&
+        pass "inuse: nothing changed while the file was held" ||
+        fail "inuse: files changed while held: $(diff "$WORK/inuse-before.md5" "$WORK/inuse-held.md5" | head -3)"
+    cmp -s "$PAYLOAD/Setup/VantroMS.exe" "$WORK/prefix-inuse/drive_c/Program Files/VantroMS/VantroMS.exe" &&
+        pass "inuse: the server replaced after the release" || fail "inuse: the old server stayed"
+    [ -s "$SHOTS/inuse-page2-message.png" ] || fail "inuse: screenshot inuse-page2-message missing"
+else
+    echo "skip: inuse ($HOLDER_PROGRAM is not built)"
+fi
 
 # One changed byte in the middle of the package.
 python3 - "$WORK/VNT_Setup.exe" "$WORK/Damaged.exe" <<'EOF'

@@ -276,12 +276,12 @@ TEST_F(FailedFolderPageTest, AFileInUseIsNamedWithItsProgramInTheUsersLanguage) 
     EXPECT_FALSE(InstallInto(Folder()));
     EXPECT_EQ(LastMessage(), VN_CP1251("Файл \"") + server +
                                  VN_CP1251("\" используется. Остановите программу, которая его "
-                                           "использует, и снова нажмите \"Далее\"."));
+                                           "использует, и снова нажмите \"Установить\"."));
     SimulateInUse(server, "Vantro Mail Server");
     EXPECT_FALSE(InstallInto(Folder()));
     EXPECT_EQ(LastMessage(), VN_CP1251("Файл \"") + server +
                                  VN_CP1251("\" используется программой Vantro Mail Server. "
-                                           "Остановите её и снова нажмите \"Далее\"."));
+                                           "Остановите её и снова нажмите \"Установить\"."));
     EXPECT_EQ(TfrmMain::pgFolder, Form->PageIndex());
     EXPECT_TRUE(Now() == Before) << Differences(Before, Now());
     SimulateInUse("");
