@@ -10,7 +10,7 @@
 #   5. an installation over an older one whose server another process holds open: the folder
 #      page's message names the file and nothing changes; Next after the file is released
 #      installs;
-#   6. a package with one changed byte: the corrupted message, exit code 1.
+#   6. a package with one changed byte in its payload: the corrupted message, exit code 1.
 # It checks the installed files, the databases, the console configuration and the stand-in
 # monitor's log, and keeps a screenshot (PNG) of every page under the screenshot folder.
 #
@@ -296,11 +296,13 @@ else
     echo "skip: inuse ($HOLDER_PROGRAM is not built)"
 fi
 
-# One changed byte in the middle of the package.
-python3 - "$WORK/VNT_Setup.exe" "$WORK/Damaged.exe" <<'EOF'
+# One changed byte in the middle of what is appended to the program. (A byte of the program's own
+# code may break it before any check can run, on Windows as here: that is no test of the check.)
+python3 - "$WORK/VNT_Setup.exe" "$WORK/Damaged.exe" "$(stat -c %s "$STUB")" <<'EOF'
 import sys
 data = bytearray(open(sys.argv[1], 'rb').read())
-data[len(data) // 2] ^= 1
+stub = int(sys.argv[3])
+data[stub + (len(data) - stub) // 2] ^= 1
 open(sys.argv[2], 'wb').write(data)
 EOF
 rc=$(run_wizard corrupted en_US.UTF-8 script_corrupted "$WORK/Damaged.exe" | tail -1)
