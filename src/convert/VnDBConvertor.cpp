@@ -1,7 +1,6 @@
 #include "VnDBConvertor.h"
 
 #include <algorithm>
-#include <set>
 
 #include "VnCrypt.h"
 #include "VnDB.h"
@@ -215,11 +214,8 @@ void TVnDBConvertor::ApplyAdministrator(int userID, const std::string& password)
 
 std::vector<std::string> TVnDBConvertor::WriteDatabases() {
     const bool withState = !FStateFileName.empty();
-    std::set<std::string> targets = {AsciiLowerCase(FServerFileName)};
-    if (withState)
-        targets.insert(AsciiLowerCase(FStateFileName));
     // Both files are put in place together, or neither is.
-    TVnStagedFiles staged(std::move(targets));
+    TVnStagedFiles staged({FServerFileName, FStateFileName});
     const auto stage = [&staged](const std::string& fileName, TVnXMLElement& root) {
         // Written in pieces: the text of a large database is never in memory whole.
         const std::unique_ptr<TVnFileStream> stream = staged.Create(fileName);

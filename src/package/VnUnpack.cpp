@@ -266,7 +266,7 @@ void TVnArchive::ExtractFile(const std::string& path, const std::string& folder)
         return;
     const std::string base = IncludeTrailingPathDelimiter(ExpandFileName(folder));
     const std::string target = base + path.substr(path.rfind(PathDelim) + 1);
-    TVnStagedFiles staged({AsciiLowerCase(target)});
+    TVnStagedFiles staged({target});
     if (!ForceFolders(base))
         return;
     ConfirmInside(base, target);
@@ -285,10 +285,10 @@ void TVnArchive::ExtractFolder(const std::string& path, const std::string& folde
     if (!SurveyFolder(path, survey) || !FindEntry(path, entry))
         return;
     const std::string base = IncludeTrailingPathDelimiter(ExpandFileName(folder));
-    std::set<std::string> targets;
+    std::vector<std::string> targets;
     for (const std::string& file : survey.FilePaths)
-        targets.insert(AsciiLowerCase(base + file));
-    TVnStagedFiles staged(std::move(targets));
+        targets.push_back(base + file);
+    TVnStagedFiles staged(targets);
     staged.CreateFolders(base);
     ExtractLevel(staged, base, entry.Path.empty() ? "" : entry.Path + PathDelim, onEntry);
     staged.Commit();

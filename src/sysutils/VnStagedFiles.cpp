@@ -14,8 +14,10 @@ bool NameTaken(uint32_t code) {
 
 } // namespace
 
-TVnStagedFiles::TVnStagedFiles(std::set<std::string> reservedKeys)
-    : FReserved(std::move(reservedKeys)) {}
+TVnStagedFiles::TVnStagedFiles(const std::vector<std::string>& targets) {
+    for (const std::string& target : targets)
+        FReserved.insert(AsciiLowerCase(target));
+}
 
 TVnStagedFiles::~TVnStagedFiles() {
     if (!FCommitted)

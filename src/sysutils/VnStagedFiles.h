@@ -14,9 +14,9 @@
 
 class TVnStagedFiles {
 public:
-    // reservedKeys: AsciiLowerCase of every target path of the run, so that no temporary or
-    // moved-aside name takes the name of a file still to come.
-    explicit TVnStagedFiles(std::set<std::string> reservedKeys);
+    // targets: every target path of the run, so that no temporary or moved-aside name takes the
+    // name of a file still to come.
+    explicit TVnStagedFiles(const std::vector<std::string>& targets);
     ~TVnStagedFiles();
     TVnStagedFiles(const TVnStagedFiles&) = delete;
     TVnStagedFiles& operator=(const TVnStagedFiles&) = delete;
