@@ -165,12 +165,9 @@ void DigestFinal(TVnDigestContext& context, TVnDigest& digest) {
     std::memset(&context, 0, sizeof context);
 }
 
-void DigestStream(TVnStream& stream, int64_t count, TVnDigest& digest) {
+void DigestUpdateFromStream(TVnDigestContext& context, TVnStream& stream, int64_t count) {
     if (count < 0)
         throw EReadError();
-    TVnDigestContext context;
-    DigestInit(context);
-    stream.SetPosition(0);
     uint8_t buffer[64];
     for (int64_t blocks = count / 64; blocks > 0; --blocks) {
         stream.ReadBuffer(buffer, sizeof buffer);
@@ -181,5 +178,12 @@ void DigestStream(TVnStream& stream, int64_t count, TVnDigest& digest) {
         stream.ReadBuffer(buffer, rest);
         DigestUpdate(context, buffer, rest);
     }
+}
+
+void DigestStream(TVnStream& stream, int64_t count, TVnDigest& digest) {
+    TVnDigestContext context;
+    DigestInit(context);
+    stream.SetPosition(0);
+    DigestUpdateFromStream(context, stream, count);
     DigestFinal(context, digest);
 }

@@ -19,6 +19,9 @@ void DigestInit(TVnDigestContext& context);
 void DigestUpdate(TVnDigestContext& context, const void* data, size_t count);
 // Pads, writes the digest and zeroes the whole context.
 void DigestFinal(TVnDigestContext& context, TVnDigest& digest);
+// Feeds the next count bytes of a stream, from its current position; a short read raises
+// EReadError.
+void DigestUpdateFromStream(TVnDigestContext& context, TVnStream& stream, int64_t count);
 // Digest of the first count bytes of a seekable stream, read in 64-byte pieces from position 0;
 // the stream is left just after them. A short read raises EReadError.
 void DigestStream(TVnStream& stream, int64_t count, TVnDigest& digest);
