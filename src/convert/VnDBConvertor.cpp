@@ -5,6 +5,7 @@
 #include "VnCrypt.h"
 #include "VnDB.h"
 #include "VnInstallLog.h"
+#include "VnSignature.h"
 #include "VnStagedFiles.h"
 #include "VnUnpack.h"
 #include "VnUpgradeSteps.h"
@@ -20,7 +21,6 @@ const char* const TVnDBConvertor::ConsoleTemplate =
 
 namespace {
 
-constexpr uint32_t SignatureSize = 128;
 // Databases of older versions have steps applied, so they are kept before being replaced.
 constexpr int OldestUntouchedVersion = DatabaseVersionNumber;
 // Files below this version without these markers are not databases the upgrade can read.

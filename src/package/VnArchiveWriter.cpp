@@ -5,12 +5,14 @@
 #include <memory>
 #include <zlib.h>
 
+#include "VnPackageFormat.h"
+#include "VnPackageLayout.h"
 #include "VnSysUtils.h"
 #include "VnUnpack.h"
 
 namespace {
 
-constexpr uint32_t MaxField = 0x7FFFFFFF;
+using VnPackageFormat::MaxField;
 
 void WriteLE32(TVnStream& output, uint64_t value) {
     if (value > MaxField)
@@ -47,6 +49,22 @@ void AddTree(TVnArchiveWriter& writer, const std::filesystem::path& folder) {
             writer.AddFile(name, ReadFileText((folder / name).string()));
         }
     }
+}
+
+// A PE stub with its CheckSum and certificate directory entry zero, the fields that a signing tool
+// rewrites; a stub that already carries a certificate table is refused. Other stubs stay as they
+// are.
+std::string UnsignedStub(const std::string& stubFile) {
+    std::string stub = ReadFileText(stubFile);
+    TVnStringStream stream(stub);
+    const TVnPackageLayout layout(stream);
+    if (layout.HasCertificateTable())
+        throw EVnException(Format("Cannot pack \"%s\": the program carries an Authenticode "
+                                  "signature; pack the unsigned program, then sign the package",
+                                  stubFile.c_str()));
+    for (const TVnByteRange& field : layout.SigningFields())
+        stub.replace(size_t(field.Offset), field.Size, field.Size, '\0');
+    return stub;
 }
 
 } // namespace
@@ -139,13 +157,22 @@ void WritePackage(const std::string& stubFile, const std::string& payloadFolder,
                   const std::string& outputFile, const TVnSigner& sign) {
     if (!VnPlatform::DirectoryExists(payloadFolder))
         throw EVnException(Format("Folder \"%s\" not found", payloadFolder.c_str()));
-    std::string stub = ReadFileText(stubFile);
+    const std::string stub = UnsignedStub(stubFile);
+    // The tail is found from the end, so zeros between the stub and the body do no harm: they
+    // make the package's size a multiple of 8, and a signing tool then adds no padding.
+    TVnStringStream tail;
+    TVnArchiveWriter writer(tail);
+    writer.AddFolderTree(payloadFolder);
+    writer.Finish();
+    const std::string& body = tail.DataString();
+    using namespace VnPackageFormat;
+    const size_t padding =
+        (Alignment - (stub.size() + body.size() + SignatureBlockSize) % Alignment) % Alignment;
     auto output = std::make_unique<TVnFileStream>(outputFile, TVnFileStream::Mode::Create);
     try {
         output->WriteBuffer(stub.data(), stub.size());
-        TVnArchiveWriter writer(*output);
-        writer.AddFolderTree(payloadFolder);
-        writer.Finish();
+        output->WriteBuffer(std::string(padding, '\0').data(), padding);
+        output->WriteBuffer(body.data(), body.size());
         AppendSignature(*output, sign);
     } catch (...) {
         output.reset();

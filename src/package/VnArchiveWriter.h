@@ -54,7 +54,9 @@ std::array<uint8_t, LongBytes> SignaturePlaintext(const TVnDigest& digest);
 // Appends the signature block over the stream's whole content.
 void AppendSignature(TVnStream& package, const TVnSigner& sign);
 
-// Writes a signed package: the bytes of stubFile, the archive of payloadFolder, its length and
-// the signature block. A failure leaves no output file behind.
+// Writes a signed package: the bytes of stubFile (a PE program with its CheckSum and certificate
+// directory entry zero; one that carries a certificate table is refused), zero bytes that make
+// the package's size a multiple of 8, the archive of payloadFolder, its length and the signature
+// block. A failure leaves no output file behind.
 void WritePackage(const std::string& stubFile, const std::string& payloadFolder,
                   const std::string& outputFile, const TVnSigner& sign);

@@ -8,12 +8,15 @@
 #include <zlib.h>
 
 #include "VnPackageFile.h"
+#include "VnPackageFormat.h"
 #include "VnStagedFiles.h"
+
+using VnPackageFormat::LengthFieldSize;
+using VnPackageFormat::MaxField;
 
 namespace {
 
 constexpr uint32_t ChunkSize = 64 * 1024;
-constexpr uint32_t MaxField = 0x7FFFFFFF; // every integer of the format is below 2^31
 
 uint32_t LoadLE32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -74,20 +77,21 @@ TVnArchive::TVnArchive(const std::string& fileName, uint32_t signatureSize)
     : TVnArchive(std::make_unique<TVnPackageFile>(fileName), signatureSize) {}
 
 TVnArchive::TVnArchive(std::unique_ptr<TVnPackageFile> owned, uint32_t signatureSize)
-    : FOwnedFile(std::move(owned)), FFileName(FOwnedFile->FileName()),
+    : FOwnedFile(std::move(owned)), FPackage(*FOwnedFile), FFileName(FOwnedFile->FileName()),
       FStream(FOwnedFile->Stream()) {
     Open(signatureSize);
 }
 
 TVnArchive::TVnArchive(TVnPackageFile& file, uint32_t signatureSize)
-    : FFileName(file.FileName()), FStream(file.Stream()) {
+    : FPackage(file), FFileName(file.FileName()), FStream(file.Stream()) {
     Open(signatureSize);
 }
 
 TVnArchive::~TVnArchive() = default;
 
 void TVnArchive::Open(uint32_t signatureSize) {
-    int64_t tail = FStream.Size() - int64_t(signatureSize) - 4;
+    // A damaged certificate table has no end (-1): the tail lies before the file then too.
+    const int64_t tail = FPackage.End() - int64_t(signatureSize) - int64_t(LengthFieldSize);
     if (tail < 0)
         Corrupted();
     uint8_t field[4];

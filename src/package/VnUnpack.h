@@ -137,6 +137,7 @@ private:
     [[noreturn]] void Corrupted() const;
 
     std::unique_ptr<TVnPackageFile> FOwnedFile;
+    TVnPackageFile& FPackage;
     std::string FFileName;
     TVnStream& FStream;
     int64_t FBodyStart = 0, FBodyEnd = 0;

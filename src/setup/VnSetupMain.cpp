@@ -43,7 +43,7 @@ int RunSetup(const std::string& programFile, const std::function<void(TfrmMain&)
         auto* form = new TfrmMain(application);
         try {
             form->InitForm(package);
-            InstallLog().Write(ltPackageValid, program.c_str());
+            LogCheckedPackage(package);
             messageLoop(*form);
         } catch (...) {
             form->DoneForm();

@@ -9,6 +9,7 @@
 #include "VnExtraction.h"
 #include "VnInstallLog.h"
 #include "VnPackageFile.h"
+#include "VnSignature.h"
 #include "VnSysUtils.h"
 #include "VnUnpack.h"
 
@@ -148,7 +149,7 @@ void TfrmMain::InitForm(TVnPackageFile& package) {
     FAdministrator = UIServices().IsAdministrator();
     memAgreement = new TVnMemo(FAgreementBox, true);
     FAgreementBox = nullptr;
-    FArchive = std::make_unique<TVnArchive>(package, 128);
+    FArchive = std::make_unique<TVnArchive>(package, SignatureSize);
     const std::string language = UIServices().UserPrimaryLanguage() == 0x19 ? "ru" : "en";
     FLanguage = std::make_unique<TVnTLanguage>(
         *Owner(), *cobLanguage, "", [this] { return FArchive->ReadEntryText("VNT_Setup.lng"); },

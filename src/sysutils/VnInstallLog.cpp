@@ -6,8 +6,9 @@
 namespace {
 
 std::array<std::string, ltCount> Texts = {
-    "Package \"%s\": signature correct",
-    "Package \"%s\": signature wrong",
+    "Package \"%s\": signature correct; no Authenticode certificate table",
+    "Package \"%s\": signature correct; Authenticode certificate table of %s bytes, not checked "
+    "here",
     "Full installation into \"%s\"",
     "Console-only installation into \"%s\"",
     "Configuration upgrade in \"%s\"",

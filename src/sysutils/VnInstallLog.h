@@ -13,8 +13,8 @@
 
 // The texts of the lines, in the order of section VnInstallLog of the language file.
 enum TVnLogText {
-    ltPackageValid,         // package: signature correct
-    ltPackageInvalid,       // package: signature wrong
+    ltPackageValid,         // package: signature correct, no Authenticode table
+    ltPackageAuthenticode,  // package: signature correct, an Authenticode table of its size
     ltFullSetup,            // folder of a full installation
     ltConsoleSetup,         // folder of a console-only installation
     ltUpgrade,              // folder of a configuration upgrade

@@ -5,9 +5,10 @@
 #include "VnDB.h"
 #include "VnDBConvertor.h"
 #include "VnInstallLog.h"
-#include "VnPublicKey.h"
+#include "VnPackageFile.h"
 #include "VnSignature.h"
 #include "VnSysUtils.h"
+#include "VnUnpack.h"
 
 namespace {
 
@@ -55,12 +56,14 @@ int Upgrade(const TVnArgs& args, const std::string& folder) {
     const std::string language = args.Required("--lang");
     const std::string password = args.Value("--password");
     const bool dryRun = args.Has("--dry-run");
-    InstallLog().Write(CheckFileSignature(VnPublicKeyRecord, package) ? ltPackageValid
-                                                                      : ltPackageInvalid,
-                       package.c_str());
+    // The default database comes from a package whose signature holds, as for install.
+    TVnPackageFile packageFile(ExpandFileName(package));
+    VerifyPackage(packageFile, args);
+    LogCheckedPackage(packageFile);
     InstallLog().Write(ltUpgrade, ExpandFileName(folder).c_str());
 
-    TVnDBConvertor convertor(package);
+    TVnArchive archive(packageFile, SignatureSize);
+    TVnDBConvertor convertor(archive);
     convertor.ConvertDatabases(folder + "Config\\", language);
     std::vector<TVnAdminEntry> list;
     const int adminID = convertor.GetAdminList(list);

@@ -1,4 +1,5 @@
-// vntsetup verify: the setup program's own signature check on a package.
+// vntsetup verify: the setup program's own signature check on a package. An Authenticode
+// signature after it is named, not checked.
 #include <cstdio>
 #include <cstring>
 
@@ -41,5 +42,10 @@ int CmdVerify(const std::vector<std::string>& words) {
         return 1;
     }
     std::printf("OK\n");
+    const TVnPackageLayout& layout = package.Layout();
+    if (layout.HasCertificateTable())
+        std::printf("Authenticode certificate table: %u bytes, not checked here (check it with "
+                    "signtool verify /pa or osslsigncode verify)\n",
+                    layout.CertificateTable().Size);
     return 0;
 }

@@ -38,7 +38,8 @@ void WritePackage(const std::string& fileName, const std::string& serverCfg) {
     if (!serverCfg.empty())
         writer.AddFile("server.cfg", serverCfg);
     writer.Finish();
-    WriteBytes(fileName, package.DataString() + std::string(128, '\0'));
+    AppendSignature(package, TestKeySigner());
+    WriteBytes(fileName, package.DataString());
 }
 
 std::unique_ptr<TVnXMLElement> ParseDatabase(const std::string& text) {

@@ -13,8 +13,8 @@
 // The payload's default database, payload/server.cfg.
 std::string DefaultDatabaseText();
 
-// A package for TVnArchive: a stub, an archive whose top level holds "server.cfg" with the given
-// text (none when empty), and a 128-byte signature block of zeros.
+// A package signed with the test key: a stub, an archive whose top level holds "server.cfg" with
+// the given text (none when empty), and the signature block.
 void WritePackage(const std::string& fileName, const std::string& serverCfg);
 
 std::unique_ptr<TVnXMLElement> ParseDatabase(const std::string& text);

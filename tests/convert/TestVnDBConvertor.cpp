@@ -427,7 +427,8 @@ TEST(VntsetupUpgrade, LogsTheUpgradeAndItsFailuresButNoPassword) {
         install, arguments + " --admin USER2@example.test --password Upgrade-S3cret", out));
     const std::string log = ReadBytes(install.Folder() + "VNT_Setup.log");
     for (const char* part :
-         {"Message: No user \"nobody@x.test\"", "\": signature wrong", "Configuration upgrade in",
+         {"Message: No user \"nobody@x.test\"",
+          "\": signature correct; no Authenticode certificate table", "Configuration upgrade in",
           "server.cfg\": upgrade steps 1, 2, 3,", "state.cfg\": upgrade steps S1, S2, S3 applied",
           "server.cfg.bak\"", "state.cfg.bak\"",
           "Administrator: user2@example.test, new password set",
@@ -452,6 +453,23 @@ TEST(VntsetupUpgrade, RefusesANewDatabaseWithoutPasswordAndUnknownUsers) {
               std::string::npos);
     EXPECT_FALSE(PathExists(install.Config() + "server.cfg"));
     EXPECT_FALSE(PathExists(install.Console() + "VNT_Admin.cfg"));
+}
+
+TEST(VntsetupUpgrade, RefusesAnUnsignedOrDamagedPackage) {
+    TInstallFolder install;
+    std::string package = ReadBytes(install.Package());
+    for (const std::string& bytes :
+         {package.substr(0, package.size() - 128) + std::string(128, '\0'),
+          package.substr(0, 20) + char(package[20] ^ 1) + package.substr(21)}) {
+        WriteBytes(install.Package(), bytes);
+        std::string out;
+        EXPECT_FALSE(RunVntsetup(install,
+                                 install.Folder() + " --package " + install.Package() +
+                                     " --lang en --password pw",
+                                 out));
+        EXPECT_NE(ReadBytes(install.Folder() + "err.txt").find("corrupted"), std::string::npos);
+        EXPECT_FALSE(PathExists(install.Config() + "server.cfg"));
+    }
 }
 
 TEST(VntsetupUpgrade, AnUnknownUserNamesOnlyTheFirstTenUsers) {

@@ -47,25 +47,6 @@ std::string RawFolder(const std::string& name) {
     return std::string(1, '\x01') + char(name.size()) + name;
 }
 
-void TestPublicKey(TVnKeyRecord& key) {
-    std::string record = ReadBytes(SourcePath("keys/test_public.key"));
-    if (record.size() != sizeof key)
-        throw std::runtime_error("keys/test_public.key is missing");
-    std::memcpy(key, record.data(), sizeof key);
-}
-
-TVnSigner TestKeySigner() {
-    TVnKeyRecord key;
-    TestPublicKey(key);
-    std::string d = ReadBytes(SourcePath("keys/test_private_exponent.bin"));
-    if (d.size() != LongBytes)
-        throw std::runtime_error("keys/test_private_exponent.bin is missing");
-    TVnLongNumber modulus, exponent;
-    LongFromBytes(modulus, key);
-    LongFromBytes(exponent, reinterpret_cast<const uint8_t*>(d.data()));
-    return ExponentSigner(modulus, exponent);
-}
-
 std::string SignedPackage(const std::string& tail, const std::string& stub) {
     TVnStringStream package(stub + tail);
     package.Seek(0, VnPlatform::SeekOrigin::End);

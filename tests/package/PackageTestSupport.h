@@ -22,9 +22,5 @@ std::string RawFile(const std::string& name, uint32_t size, const std::string& p
 std::string RawFolder(const std::string& name); // the folder start only
 const char FolderEnd = '\x02';
 
-// The test key of keys/: its public record and a signer with its private exponent.
-void TestPublicKey(TVnKeyRecord& key);
-TVnSigner TestKeySigner();
-
 // Stub and tail with a signature block of the test key: a package that passes the check.
 std::string SignedPackage(const std::string& tail, const std::string& stub = "MZ stub");

@@ -1,12 +1,14 @@
 #include "VnTestSupport.h"
 
 #include <chrono>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -89,4 +91,23 @@ std::string RandomBytes(size_t count, unsigned seed) {
     for (char& c : bytes)
         c = static_cast<char>(random() & 0xFF);
     return bytes;
+}
+
+void TestPublicKey(TVnKeyRecord& key) {
+    std::string record = ReadBytes(SourcePath("keys/test_public.key"));
+    if (record.size() != sizeof key)
+        throw std::runtime_error("keys/test_public.key is missing");
+    std::memcpy(key, record.data(), sizeof key);
+}
+
+TVnSigner TestKeySigner() {
+    TVnKeyRecord key;
+    TestPublicKey(key);
+    std::string d = ReadBytes(SourcePath("keys/test_private_exponent.bin"));
+    if (d.size() != LongBytes)
+        throw std::runtime_error("keys/test_private_exponent.bin is missing");
+    TVnLongNumber modulus, exponent;
+    LongFromBytes(modulus, key);
+    LongFromBytes(exponent, reinterpret_cast<const uint8_t*>(d.data()));
+    return ExponentSigner(modulus, exponent);
 }

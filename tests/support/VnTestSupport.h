@@ -4,6 +4,9 @@
 #include <map>
 #include <string>
 
+#include "VnArchiveWriter.h"
+#include "VnLongNumbers.h"
+
 // A fresh empty folder under the system's temporary folder, removed with everything in it when
 // the object goes. Path() ends with a separator.
 class TTempFolder {
@@ -30,3 +33,7 @@ std::string RandomBytes(size_t count, unsigned seed); // deterministic pseudo-ra
 std::map<std::string, std::string> FolderContents(const std::string& folder);
 // The running test program, which can be started as a child (see VnTestMain.cpp).
 std::string TestProgramPath();
+
+// The test key of keys/: its public record and a signer with its private exponent.
+void TestPublicKey(TVnKeyRecord& key);
+TVnSigner TestKeySigner();
