@@ -1,7 +1,8 @@
-// Arbitrary bytes as a package file through the archive reader: the listing, lookups, the
-// in-memory read and the setup's extraction into a scratch target folder. A damaged archive must
-// end in an exception; whatever is written lies inside the target, under names that Windows
-// stores as given.
+// Arbitrary bytes as a package file through the setup's signature check (the PE header and its
+// certificate table included) and the archive reader: the listing, lookups, the in-memory read
+// and the setup's extraction into a scratch target folder. A damaged archive must end in an
+// exception; whatever is written lies inside the target, under names that Windows stores as
+// given.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "VnExtraction.h"
 #include "VnPackageFile.h"
+#include "VnPublicKey.h"
 #include "VnUnpack.h"
 
 namespace fs = std::filesystem;
@@ -73,6 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     };
     try {
         TVnPackageFile package(scratch.Package.string());
+        if (package.CheckSignature(VnPublicKeyRecord))
+            Check(package.End() <= static_cast<int64_t>(size));
         TVnArchive archive(package, 128);
         std::string firstFile;
         archive.ForEachEntry([&](const TVnArchiveEntry& entry) {

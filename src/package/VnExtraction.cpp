@@ -6,20 +6,6 @@
 
 namespace {
 
-std::string FillPlaceholders(const std::string& format, std::initializer_list<std::string> args) {
-    std::string text;
-    auto next = args.begin();
-    for (size_t i = 0; i < format.size(); ++i) {
-        if (format.compare(i, 2, "%s") == 0 && next != args.end()) {
-            text += *next++;
-            ++i;
-        } else {
-            text += format[i];
-        }
-    }
-    return text;
-}
-
 // Kilobytes with a blank between groups of three digits.
 std::string KilobyteText(uint64_t kilobytes) {
     std::string digits = std::to_string(kilobytes);
@@ -52,9 +38,9 @@ void CheckFreeSpace(const std::string& folder, uint64_t needed, const TVnExtract
         RaiseLastOSError();
     if (needed <= available)
         return;
-    throw EVnException(FillPlaceholders(texts.NoSpace, {ExcludeTrailingPathDelimiter(folder),
-                                                        KilobyteText((needed + 1023) / 1024),
-                                                        KilobyteText(available / 1024)}));
+    throw EVnException(FormatText(texts.NoSpace, ExcludeTrailingPathDelimiter(folder),
+                                  KilobyteText((needed + 1023) / 1024),
+                                  KilobyteText(available / 1024)));
 }
 
 void CheckFilesNotInUse(const std::string& folder, const std::vector<std::string>& files,
@@ -74,8 +60,8 @@ void CheckFilesNotInUse(const std::string& folder, const std::vector<std::string
             code != VnPlatform::ERROR_LOCK_VIOLATION_CODE)
             throw EFCreateError(target, code);
         const std::string holders = VnPlatform::FileHolders(target);
-        throw EVnException(holders.empty() ? FillPlaceholders(texts.InUse, {target})
-                                           : FillPlaceholders(texts.InUseBy, {target, holders}));
+        throw EVnException(holders.empty() ? FormatText(texts.InUse, target)
+                                           : FormatText(texts.InUseBy, target, holders));
     }
 }
 

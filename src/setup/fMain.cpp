@@ -277,10 +277,10 @@ void TfrmMain::RefreshPage(int index) {
     const bool console = ConsoleSetup();
     const int total = console ? ConsoleSteps : TotalSteps;
     const int current = console && index == pgFinish ? ConsoleSteps : index + 1;
-    lblStep->SetCaption(Format(Text(stStep).c_str(), current, total));
+    lblStep->SetCaption(FormatText(Text(stStep), current, total));
     btnNext->SetEnabled(index != pgLicense || chbAccept->Checked());
     if (index == pgLanguage) {
-        SetCaption(Format(Text(stTitle).c_str(), ProductVersionName));
+        SetCaption(FormatText(Text(stTitle), ProductVersionName));
         ApplicationTitle() = Caption();
         btnNext->SetCaption(Text(stNext));
     } else if (index == pgAdmin) {
@@ -324,7 +324,7 @@ void TfrmMain::CheckField(bool ok, TVnWinControl& control, const std::string& fi
         return;
     control.SetVisible(true);
     control.SetFocus();
-    ShowAppMessage(Format(Text(stFieldError).c_str(), fieldName.c_str()), MB_OK_FLAG);
+    ShowAppMessage(FormatText(Text(stFieldError), fieldName), MB_OK_FLAG);
     throw EAbort();
 }
 

@@ -62,9 +62,9 @@ public:
     void SetFolder(const std::string& folder);
     const std::string& FileName() const { return FFileName; }
 
-    // A line from a text of the table and its arguments (as Format takes them).
-    template <class... TArgs> void Write(TVnLogText text, TArgs... args) {
-        Add(Format(InstallLogText(text).c_str(), args...));
+    // A line from a text of the table filled with its arguments by FormatText.
+    template <class... TArgs> void Write(TVnLogText text, const TArgs&... args) {
+        Add(FormatText(InstallLogText(text), args...));
     }
     // A line as it is; its line breaks become blanks.
     void Add(const std::string& line);

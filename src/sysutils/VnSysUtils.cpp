@@ -39,6 +39,86 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
+namespace {
+
+// One conversion of a checked format: '%', flags, width, precision (with its dot) and letter.
+struct TVnConversion {
+    std::string Flags, Width, Precision;
+    char Letter = '\0';
+};
+
+// The characters of `set` from `at` on, at most `most` of them; false when there are more.
+bool TakeSpan(const std::string& format, size_t& at, const char* set, size_t most,
+              std::string& span) {
+    const size_t end = std::min(format.find_first_not_of(set, at), format.size());
+    span = format.substr(at, end - at);
+    at = end;
+    return span.size() <= most;
+}
+
+// Reads the conversion whose '%' lies just before `at`; false when it is incomplete or its
+// width or precision is too long.
+bool ParseConversion(const std::string& format, size_t& at, TVnConversion& conversion) {
+    const size_t maxDigits = 3;
+    TakeSpan(format, at, "-+ #0", std::string::npos, conversion.Flags);
+    if (!TakeSpan(format, at, "0123456789", maxDigits, conversion.Width))
+        return false;
+    if (at < format.size() && format[at] == '.') {
+        if (!TakeSpan(format, ++at, "0123456789", maxDigits, conversion.Precision))
+            return false;
+        conversion.Precision.insert(0, 1, '.');
+    }
+    if (at == format.size())
+        return false;
+    conversion.Letter = format[at++];
+    return true;
+}
+
+bool Suits(const TVnConversion& conversion, const TVnFormatArg& arg) {
+    const auto oneOf = [&](const std::string& letters) {
+        return letters.find(conversion.Letter) != std::string::npos;
+    };
+    if (arg.IsText())
+        return conversion.Letter == 's' &&
+               conversion.Flags.find_first_not_of('-') == std::string::npos;
+    return oneOf("diuxXo") && (conversion.Flags.find('#') == std::string::npos || oneOf("xXo"));
+}
+
+std::string Render(const TVnConversion& conversion, const TVnFormatArg& arg) {
+    const std::string spec = "%" + conversion.Flags + conversion.Width + conversion.Precision;
+    if (arg.IsText())
+        return Format((spec + 's').c_str(), arg.Text());
+    const std::string integer = spec + "ll" + conversion.Letter;
+    if (conversion.Letter == 'd' || conversion.Letter == 'i')
+        return Format(integer.c_str(), arg.Signed());
+    return Format(integer.c_str(), arg.Unsigned());
+}
+
+} // namespace
+
+std::string FormatChecked(const std::string& format, const std::vector<TVnFormatArg>& args) {
+    std::string text;
+    size_t next = 0;
+    for (size_t at = 0; at < format.size();) {
+        const size_t percent = format.find('%', at);
+        text.append(format, at, percent - at);
+        if (percent == std::string::npos)
+            break;
+        at = percent + 1;
+        if (at < format.size() && format[at] == '%') {
+            text += '%';
+            ++at;
+            continue;
+        }
+        TVnConversion conversion;
+        if (next == args.size() || !ParseConversion(format, at, conversion) ||
+            !Suits(conversion, args[next]))
+            return format;
+        text += Render(conversion, args[next++]);
+    }
+    return next == args.size() ? text : format;
+}
+
 // ---- Exceptions ---------------------------------------------------------------------------
 
 namespace {
@@ -77,29 +157,6 @@ std::string MsgFileNotFound = "File \"%s\" not found";
 std::string MsgFileCorrupted = "File \"%s\" corrupted";
 
 namespace {
-// Fills a message format that holds one %s (the formats come from the language file, so they
-// are not trusted as printf formats).
-std::string FillFileName(const std::string& format, const std::string& fileName) {
-    std::string result;
-    size_t i = 0;
-    bool filled = false;
-    while (i < format.size()) {
-        if (format[i] == '%' && i + 1 < format.size()) {
-            const char next = format[i + 1];
-            if (next == '%') {
-                result += '%';
-            } else if (next == 's' && !filled) {
-                result += fileName;
-                filled = true;
-            }
-            i += 2;
-        } else {
-            result += format[i++];
-        }
-    }
-    return result;
-}
-
 TVnErrorReporter& Reporter() {
     static TVnErrorReporter reporter;
     return reporter;
@@ -107,7 +164,7 @@ TVnErrorReporter& Reporter() {
 } // namespace
 
 std::string FileCorruptedMessage(const std::string& fileName) {
-    return FillFileName(MsgFileCorrupted, fileName);
+    return FormatText(MsgFileCorrupted, fileName);
 }
 
 void SetErrorReporter(TVnErrorReporter reporter) {
@@ -509,8 +566,9 @@ size_t TVnFileStream::Read(void* buffer, size_t count) {
     size_t done = 0;
     while (done < count) {
         if (FBufferPos == FBufferLen) {
-            // Large reads bypass the buffer; small ones refill it.
-            if (count - done >= FileReadBufferSize) {
+            // A large read takes what the buffer holds and reads the rest straight into the
+            // caller's memory; small ones refill the buffer.
+            if (count >= FileReadBufferSize) {
                 uint32_t got = 0;
                 const uint32_t want =
                     static_cast<uint32_t>(std::min<size_t>(count - done, MaxTransfer));
@@ -636,7 +694,7 @@ std::string ReadFileText(const std::string& fileName) {
 
 void CheckFileExists(const std::string& fileName) {
     if (!VnPlatform::FileExists(fileName))
-        throw EVnException(FillFileName(MsgFileNotFound, fileName));
+        throw EVnException(FormatText(MsgFileNotFound, fileName));
 }
 
 std::string WriteTempFileBeside(const std::string& fileName, const std::string& text) {

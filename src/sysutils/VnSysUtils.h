@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "VnPlatform.h"
 
@@ -19,6 +21,39 @@
 // ---- Formatting ---------------------------------------------------------------------------
 
 std::string Format(const char* format, ...) VN_PRINTF(1, 2);
+
+// One argument of FormatText: a text (referred to, not copied), or an integer of any type.
+class TVnFormatArg {
+public:
+    TVnFormatArg(const char* text) : FIsText(true), FText(text ? text : "") {}
+    TVnFormatArg(const std::string& text) : FIsText(true), FText(text.c_str()) {}
+    template <class T, std::enable_if_t<std::is_integral_v<T>, int> = 0>
+    TVnFormatArg(T value)
+        : FSigned(static_cast<long long>(value)),
+          FUnsigned(static_cast<unsigned long long>(value)) {}
+
+    bool IsText() const { return FIsText; }
+    const char* Text() const { return FText; }
+    long long Signed() const { return FSigned; }
+    unsigned long long Unsigned() const { return FUnsigned; }
+
+private:
+    bool FIsText = false;
+    const char* FText = "";
+    long long FSigned = 0;
+    unsigned long long FUnsigned = 0;
+};
+
+// A format that the program does not own (a text of the language file) filled with typed
+// arguments. Each conversion must suit its argument: %s a text, %d %i %u %x %X %o an integer;
+// flags, a width and a precision of up to three digits are allowed where printf defines them,
+// and %% is a percent sign. When a conversion does not suit its argument, or there are more or
+// fewer conversions than arguments, the format comes back as it is.
+std::string FormatChecked(const std::string& format, const std::vector<TVnFormatArg>& args);
+template <class... TArgs> std::string FormatText(const std::string& format, const TArgs&... args) {
+    return FormatChecked(format, {TVnFormatArg(args)...});
+}
+
 // The system's text for an error code without trailing blanks, line breaks and full stops.
 std::string SysErrorMessage(uint32_t code);
 

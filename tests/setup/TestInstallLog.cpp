@@ -31,7 +31,12 @@ std::string Action(const std::string& line) {
 
 class InstallLogTest : public testing::Test {
 protected:
-    void TearDown() override { RestoreProcessState(FOldDirectory); }
+    void TearDown() override {
+        RestoreProcessState(FOldDirectory);
+        const std::vector<std::string*> texts = InstallLogTexts();
+        for (size_t i = 0; i < texts.size(); ++i)
+            *texts[i] = FOldTexts[i]; // as they were before the test
+    }
     std::string Folder() const { return Target.Path() + Name; }
     int Install(const std::string& language = "en", const std::string& admin = "") {
         TVnInstallAnswers answers;
@@ -58,6 +63,12 @@ protected:
     TTempFolder Target;
     std::string Name = "Vantro\\"; // of the installation folder in Target
     std::string FOldDirectory = VnPlatform::CurrentDirectory();
+    std::vector<std::string> FOldTexts = [] {
+        std::vector<std::string> texts;
+        for (const std::string* text : InstallLogTexts())
+            texts.push_back(*text);
+        return texts;
+    }();
 };
 
 TEST_F(InstallLogTest, AFullInstallLogsEveryActionAndNoPassword) {
@@ -68,22 +79,23 @@ TEST_F(InstallLogTest, AFullInstallLogsEveryActionAndNoPassword) {
     for (const auto& [path, content] : FolderContents(ExtractFilePath(package) + "payload\\Setup"))
         if (content != "<folder>")
             ++files, bytes += content.size();
-    EXPECT_EQ((std::vector<std::string>{
-                  "Package \"" + package + "\": signature correct",
-                  "Full installation into \"" + f + "\"",
-                  "Extracted \"" + f + "\": " + std::to_string(files) + " files, " +
-                      std::to_string(bytes) + " bytes",
-                  "First-generation import: nothing converted, no \"VantroMS.cfg\"",
-                  "\"" + f + "Config\\server.cfg\" not found: the default database takes its place",
-                  "\"" + f + "Config\\server.cfg\": no upgrade step applies",
-                  "\"" + f + "Config\\state.cfg\" not found: no state database",
-                  "Administrator: admin@domain.local, new password set",
-                  "Written \"" + f + "Config\\server.cfg\"",
-                  "Console configuration \"" + f +
-                      "VNT_Admin\\VNT_Admin.cfg\" not found or empty: made from the template",
-                  "Written \"" + f + "VNT_Admin\\VNT_Admin.cfg\"",
-                  "Started: \"" + f + "VNT_Monitor.exe\" /start /service"}),
-              Actions());
+    EXPECT_EQ(
+        (std::vector<std::string>{
+            "Package \"" + package + "\": signature correct; no Authenticode certificate table",
+            "Full installation into \"" + f + "\"",
+            "Extracted \"" + f + "\": " + std::to_string(files) + " files, " +
+                std::to_string(bytes) + " bytes",
+            "First-generation import: nothing converted, no \"VantroMS.cfg\"",
+            "\"" + f + "Config\\server.cfg\" not found: the default database takes its place",
+            "\"" + f + "Config\\server.cfg\": no upgrade step applies",
+            "\"" + f + "Config\\state.cfg\" not found: no state database",
+            "Administrator: admin@domain.local, new password set",
+            "Written \"" + f + "Config\\server.cfg\"",
+            "Console configuration \"" + f +
+                "VNT_Admin\\VNT_Admin.cfg\" not found or empty: made from the template",
+            "Written \"" + f + "VNT_Admin\\VNT_Admin.cfg\"",
+            "Started: \"" + f + "VNT_Monitor.exe\" /start /service"}),
+        Actions());
     const std::string log = ReadBytes(Folder() + "VNT_Setup.log");
     const std::string encoded = EncodePassword("S3cret pw");
     EXPECT_NE(std::string::npos, ReadBytes(Folder() + "Config\\server.cfg").find(encoded));
@@ -152,7 +164,8 @@ TEST_F(InstallLogTest, ARunThatFailsBeforeTheFolderExistsLogsNothing) {
     // Nor does a later run into another folder carry its lines.
     ASSERT_EQ(0, Install());
     EXPECT_FALSE(Logged("Full installation into \"" + ExpandFileName(answers.Folder) + "\\\""));
-    EXPECT_EQ("Package \"" + ExpandFileName(DemoPackage()) + "\": signature correct",
+    EXPECT_EQ("Package \"" + ExpandFileName(DemoPackage()) +
+                  "\": signature correct; no Authenticode certificate table",
               Actions().at(0));
 }
 
@@ -188,6 +201,38 @@ TEST_F(InstallLogTest, ADamagedConsoleFileIsNoDeadEnd) {
                            "VNT_Admin\\VNT_Admin.cfg.bak\" and replaced by the template"))
             << file.second;
     }
+}
+
+TEST_F(InstallLogTest, AMistypedTranslationIsShownAsItIs) {
+    // The demo payload with a language file whose formats do not suit their arguments.
+    const std::string payload = Target.Path() + "payload\\";
+    for (const auto& [path, content] : FolderContents(ExtractFilePath(DemoPackage()) + "payload"))
+        if (content == "<folder>")
+            ForceFolders(payload + path);
+        else
+            WriteBytes(payload + path, content);
+    std::string language = ReadBytes(payload + "VNT_Setup.lng");
+    for (const auto& [typed, mistyped] :
+         {std::pair<std::string, std::string>{"Step %d of %d", "Step %s of %d"},
+          {"Full installation into \"%s\"", "Full installation into %d%n"},
+          {"Field \"%s\" contains incorrect value.", "Field %s%s"}})
+        language.replace(language.find(typed), typed.size(), mistyped);
+    WriteBytes(payload + "VNT_Setup.lng", language);
+    WriteBytes(Target / "stub.exe", "MZ stub");
+    WritePackage(Target / "stub.exe", payload, Target / "typo.exe", TestKeySigner());
+
+    TVnInstallAnswers answers;
+    answers.Folder = Folder();
+    answers.HasPassword = true;
+    answers.Password = "S3cret pw";
+    std::vector<std::string> printed;
+    const auto print = [&](const std::string& line) { printed.push_back(line); };
+    ASSERT_EQ(0, RunUnattended(Target / "typo.exe", answers, Services, print));
+    EXPECT_EQ("Step %s of %d", printed.at(0));
+    EXPECT_TRUE(Logged("Full installation into %d%n"));
+    answers.Folder.clear();
+    EXPECT_EQ(1, RunUnattended(Target / "typo.exe", answers, Services, print));
+    EXPECT_EQ("Field %s%s", Services.Messages.at(0).Text);
 }
 
 TEST(InstallLog, LinesWaitForTheirFolderAndAFailedWriteNeverRaises) {

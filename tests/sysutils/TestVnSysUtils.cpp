@@ -277,8 +277,59 @@ TEST(Exceptions, FrameworkMessages) {
     EXPECT_EQ(FileCorruptedMessage("C:\\x.exe"), "File \"C:\\x.exe\" corrupted");
     const std::string saved = MsgFileCorrupted;
     MsgFileCorrupted = "%d %s %n%%"; // formats from a language file are not trusted as printf's
-    EXPECT_EQ(FileCorruptedMessage("f"), " f %");
+    EXPECT_EQ(FileCorruptedMessage("f"), "%d %s %n%%");
     MsgFileCorrupted = saved;
+}
+
+TEST(Formatting, ConversionsMustSuitTheirArguments) {
+    struct TCase {
+        const char* Format;
+        std::vector<TVnFormatArg> Args;
+    };
+    const std::string uv = "uv";
+    const std::pair<TCase, std::string> formatted[] = {
+        {{"File \"%s\" corrupted", {"a.exe"}}, "File \"a.exe\" corrupted"},
+        {{"Step %d of %i", {2, 5u}}, "Step 2 of 5"},
+        {{"[%5s|%-4s|%.2s|%-3.1s]", {"ab", "c", "xyz", uv}}, "[   ab|c   |xy|u  ]"},
+        {{"%03d %+i % d %x %X %#o %#x %u", {7, 8, 9, 255, 255, 8, 16, 42}},
+         "007 +8  9 ff FF 010 0x10 42"},
+        {{"%d %u %d", {-1, 4294967295u, INT64_MIN}}, "-1 4294967295 -9223372036854775808"},
+        {{"%u %x", {-1, -1}}, "18446744073709551615 ffffffffffffffff"},
+        {{"100%% %s, no %%d", {"sure"}}, "100% sure, no %d"},
+        {{"no conversion", {}}, "no conversion"},
+        {{"%999d|%.999s", {0, "x"}}, std::string(998, ' ') + "0|x"},
+    };
+    // Shown as they are: a text for a number, a number for a text, one conversion too many or
+    // too few, and whatever printf could be made to misbehave with.
+    const TCase raw[] = {
+        {"Step %s of %d", {2, 5}},
+        {"File %d", {"a.exe"}},
+        {"%s and %s", {"one"}},
+        {"%s", {"one", "two"}},
+        {"no conversion", {"one"}},
+        {"%n%s", {"a"}},
+        {"%*d", {3, 4}},
+        {"%.*s", {3, "abcd"}},
+        {"%1$s", {"a"}},
+        {"%ld %s", {1, "a"}},
+        {"%p", {1}},
+        {"%c", {65}},
+        {"%f", {1}},
+        {"%1000s", {"a"}},
+        {"%.1000d", {1}},
+        {"%0s", {"a"}},
+        {"%#s", {"a"}},
+        {"% s", {"a"}},
+        {"%#d", {1}},
+        {"100%", {}},
+        {"%s 100%", {"a"}},
+        {"%-", {"a"}},
+    };
+    for (const auto& [c, expected] : formatted)
+        EXPECT_EQ(expected, FormatChecked(c.Format, c.Args)) << c.Format;
+    for (const TCase& c : raw)
+        EXPECT_EQ(c.Format, FormatChecked(c.Format, c.Args));
+    EXPECT_EQ("Step 2 of 5 in C:\\", FormatText("Step %d of %d in %s", 2, 5L, std::string("C:\\")));
 }
 
 TEST(Processes, MissingProgramReportsCodeTwoAtStepOne) {
