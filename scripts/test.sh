@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds every target and runs every test: natively, the Windows build under Wine, and the real
-# wizard window end to end under Wine in a virtual X server. The shipped setup program is 32-bit;
+# Builds every target and runs every test: natively, the Windows build under Wine, the real
+# wizard window end to end under Wine in a virtual X server, every fuzz target for a short run,
+# the demo package in every form an Authenticode signing tool leaves, and two builds of the
+# Windows programs compared byte for byte. The shipped setup program is 32-bit;
 # where this machine cannot execute 32-bit code (no 32-bit support in the kernel), the Windows
 # tests and the end-to-end run use the 64-bit build of the same sources under wine64.
 set -euo pipefail
@@ -13,6 +15,12 @@ WIN32_TESTS=$run32 scripts/build.sh native win32 win64
 echo "== native tests"
 ctest --test-dir build --output-on-failure -j 2
 
+echo "== fuzz targets, a short run each"
+bash scripts/fuzz_smoke.sh
+
+echo "== two builds of the Windows programs, compared"
+bash scripts/reproducible.sh win32
+
 windows=build-win64
 if [ $run32 = ON ]; then
     windows=build-win32
@@ -24,6 +32,9 @@ fi
 
 echo "== the wizard window end to end ($windows; screenshots in $windows/e2e-screenshots)"
 bash tests/e2e/wizard_e2e.sh build "$windows" "$windows/e2e-screenshots"
+
+echo "== the demo package signed with Authenticode ($windows)"
+bash tests/signing/signed_forms.sh build "$windows"
 
 echo "== Windows tests ($windows, under Wine)"
 ctest --test-dir "$windows" --output-on-failure
