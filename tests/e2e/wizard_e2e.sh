@@ -32,12 +32,7 @@ VNTSETUP="$NATIVE/src/tools/vntsetup"
 STUB="$WIN/src/VNT_Setup.exe"
 PAYLOAD="$WIN/payload"
 WORK="$(mktemp -d /tmp/vnt-e2e.XXXXXX)"
-if grep -q 'x86_64-w64-mingw32' "$WIN/CMakeCache.txt" 2>/dev/null; then
-    WINE=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64 ARCH=win64
-else
-    WINE=wine WINESERVER=wineserver ARCH=win32
-fi
-export WINEDEBUG=-all WINEARCH=$ARCH WINEDLLOVERRIDES="mscoree,mshtml="
+source "$ROOT/tests/support/wine_build.sh"
 FAILED=0
 
 fail() { echo "FAIL: $*"; FAILED=1; }

@@ -29,12 +29,8 @@ WORK="${3:-$(mktemp -d /tmp/vnt-signing.XXXXXX)}"
 VNTSETUP="$NATIVE/src/tools/vntsetup"
 STUB="$WIN/src/VNT_Setup.exe"
 PAYLOAD="$WIN/payload"
-if grep -q 'x86_64-w64-mingw32' "$WIN/CMakeCache.txt" 2>/dev/null; then
-    WINE=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64 ARCH=win64
-else
-    WINE=wine WINESERVER=wineserver ARCH=win32
-fi
-export WINE WINESERVER WINEDEBUG=-all WINEARCH=$ARCH WINEDLLOVERRIDES="mscoree,mshtml="
+source "$ROOT/tests/support/wine_build.sh"
+export WINE WINESERVER
 PASSED=0 FAILED=0
 
 pass() { echo "ok:   $*"; PASSED=$((PASSED + 1)); }
