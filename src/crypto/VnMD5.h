@@ -22,6 +22,6 @@ void DigestFinal(TVnDigestContext& context, TVnDigest& digest);
 // Feeds the next count bytes of a stream, from its current position; a short read raises
 // EReadError.
 void DigestUpdateFromStream(TVnDigestContext& context, TVnStream& stream, int64_t count);
-// Digest of the first count bytes of a seekable stream, read in 64-byte pieces from position 0;
-// the stream is left just after them. A short read raises EReadError.
+// Digest of the first count bytes of a seekable stream, from position 0; the stream is left just
+// after them. A short read raises EReadError.
 void DigestStream(TVnStream& stream, int64_t count, TVnDigest& digest);
