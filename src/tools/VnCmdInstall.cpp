@@ -1,12 +1,11 @@
 // vntsetup install: the wizard's own form driven through its pages without a window, with the
 // answers taken from the command line.
 #include <cstdio>
-#include <utility>
 
 #include "VnCommands.h"
+#include "VnSetupOptions.h"
 #include "VnSysUtils.h"
 #include "VnUnattended.h"
-#include "fMain.h"
 
 namespace {
 
@@ -26,26 +25,27 @@ public:
 } // namespace
 
 int CmdInstall(const std::vector<std::string>& words) {
-    TVnArgs args(words, {"--dir", "--lang", "--admin", "--password"},
+    TVnArgs args(words, {"--dir", "--lang", "--admin", "--password", "--password-file"},
                  {"--console-only", "--no-start", "--no-service"});
     args.ExpectPositional(1, "install PACKAGE --dir DIR [--console-only] [--lang en|ru] "
-                             "[--admin NAME@DOMAIN] [--password TEXT] [--no-start] [--no-service]");
-    // Typed into the wizard's fields, longer answers would be cut: refused before anything is done.
-    for (const auto& [option, limit] :
-         {std::pair<const char*, size_t>{"--dir", TfrmMain::FolderMaxLength},
-          {"--password", TfrmMain::PasswordMaxLength}})
-        if (args.Value(option).size() > limit)
-            throw EVnException(Format("Option %s is longer than %u characters", option,
-                                      static_cast<unsigned>(limit)));
+                             "[--admin NAME@DOMAIN] [--password TEXT | --password-file FILE] "
+                             "[--no-start] [--no-service]");
+    const bool passwordFile = args.Has("--password-file");
+    if (passwordFile && args.Has("--password"))
+        throw EVnException("Options --password and --password-file exclude each other");
     TVnInstallAnswers answers;
     answers.Folder = args.Required("--dir");
     answers.ConsoleOnly = args.Has("--console-only");
     answers.Language = args.Value("--lang");
     answers.Admin = args.Value("--admin");
-    answers.HasPassword = args.Has("--password");
-    answers.Password = args.Value("--password");
+    answers.HasPassword = passwordFile || args.Has("--password");
+    answers.Password =
+        passwordFile ? ReadPasswordFile(args.Value("--password-file")) : args.Value("--password");
     answers.StartServer = !args.Has("--no-start");
     answers.RegisterService = !args.Has("--no-service");
+    // Checked as the wizard's pages would, before anything is done.
+    CheckAnswers(answers, {"Option --dir", "Option --lang",
+                           passwordFile ? "Option --password-file" : "Option --password"});
     const auto print = [](const std::string& line) {
         std::fprintf(stdout, "%s\n", line.c_str());
         std::fflush(stdout);

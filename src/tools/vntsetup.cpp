@@ -17,7 +17,7 @@ const TVnCommandEntry Commands[] = {
     {"extract", CmdExtract, "extract PACKAGE PATH DEST [--public-key PUBLIC.key] [--no-verify]"},
     {"install", CmdInstall,
      "install PACKAGE --dir DIR [--console-only] [--lang en|ru] [--admin NAME@DOMAIN] "
-     "[--password TEXT] [--no-start] [--no-service]"},
+     "[--password TEXT | --password-file FILE] [--no-start] [--no-service]"},
     {"encode-password", CmdEncodePassword, "encode-password TEXT"},
     {"upgrade", CmdUpgrade,
      "upgrade FOLDER --package PACKAGE --lang CODE [--admin NAME@DOMAIN] [--password TEXT] "

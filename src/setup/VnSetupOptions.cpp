@@ -1,0 +1,234 @@
+#include "VnSetupOptions.h"
+
+#include <algorithm>
+
+#include "VnExitCodes.h"
+#include "VnSysUtils.h"
+#include "fMain.h"
+
+namespace {
+
+[[noreturn]] void Refuse(const std::string& reason) {
+    throw EVnSetupExit(VnExitCode::BadSwitch, reason);
+}
+
+const char* const OfferedLanguages[] = {"en", "ru"};
+
+// The finish page's choices by the names of /TASKS.
+struct TVnTask {
+    const char* Name;
+    bool TVnInstallAnswers::*Choice;
+};
+const TVnTask Tasks[] = {{"start", &TVnInstallAnswers::StartServer},
+                         {"service", &TVnInstallAnswers::RegisterService}};
+
+template <class T, size_t N> const T* FindByName(const T (&table)[N], const std::string& name) {
+    for (const T& entry : table)
+        if (SameTextAscii(entry.Name, name))
+            return &entry;
+    return nullptr;
+}
+
+// "name" ticks the task, "!name" clears it.
+void SetTask(TVnInstallAnswers& answers, const std::string& item) {
+    const bool tick = item.empty() || item[0] != '!';
+    const std::string name = tick ? item : item.substr(1);
+    const TVnTask* task = FindByName(Tasks, name);
+    if (!task)
+        Refuse(Format("Unknown task \"%s\"", name.c_str()));
+    answers.*task->Choice = tick;
+}
+
+void SetTasks(TVnInstallAnswers& answers, const std::string& list) {
+    for (size_t begin = 0; begin <= list.size();) {
+        const size_t end = std::min(list.find(',', begin), list.size());
+        SetTask(answers, list.substr(begin, end - begin));
+        begin = end + 1;
+    }
+}
+
+std::string GetTasks(const TVnInstallAnswers& answers) {
+    std::string list;
+    for (const TVnTask& task : Tasks)
+        list +=
+            (list.empty() ? "" : ",") + std::string(answers.*task.Choice ? "" : "!") + task.Name;
+    return list;
+}
+
+void SetType(TVnInstallAnswers& answers, const std::string& type) {
+    if (SameTextAscii(type, "full"))
+        answers.ConsoleOnly = false;
+    else if (SameTextAscii(type, "console"))
+        answers.ConsoleOnly = true;
+    else
+        Refuse(Format("Type \"%s\" is neither full nor console", type.c_str()));
+}
+
+// The answers as switches and as keys of the answer file.
+struct TVnAnswerKey {
+    const char* Name;
+    void (*Set)(TVnInstallAnswers& answers, const std::string& value);
+    std::string (*Get)(const TVnInstallAnswers& answers);
+};
+const TVnAnswerKey AnswerKeys[] = {
+    {"Dir", [](TVnInstallAnswers& a, const std::string& v) { a.Folder = v; },
+     [](const TVnInstallAnswers& a) { return a.Folder; }},
+    {"Lang", [](TVnInstallAnswers& a, const std::string& v) { a.Language = v; },
+     [](const TVnInstallAnswers& a) { return a.Language; }},
+    {"Type", SetType,
+     [](const TVnInstallAnswers& a) { return std::string(a.ConsoleOnly ? "console" : "full"); }},
+    {"Tasks", SetTasks, GetTasks},
+    {"Admin", [](TVnInstallAnswers& a, const std::string& v) { a.Admin = v; },
+     [](const TVnInstallAnswers& a) { return a.Admin; }},
+};
+
+// The switches that set up the run rather than answer the wizard.
+struct TVnRunSwitch {
+    const char* Name;
+    bool TakesValue;
+    void (*Apply)(TVnSetupOptions& options, const std::string& value);
+};
+const TVnRunSwitch RunSwitches[] = {
+    {"SILENT", false,
+     [](TVnSetupOptions& o, const std::string&) { o.Mode = std::max(o.Mode, TVnRunMode::Silent); }},
+    {"VERYSILENT", false,
+     [](TVnSetupOptions& o, const std::string&) { o.Mode = TVnRunMode::VerySilent; }},
+    {"SUPPRESSMSGBOXES", false,
+     [](TVnSetupOptions& o, const std::string&) { o.SuppressMessageBoxes = true; }},
+    {"NORESTART", false, [](TVnSetupOptions& o, const std::string&) { o.NoRestart = true; }},
+    {"CLOSEAPPLICATIONS", false,
+     [](TVnSetupOptions& o, const std::string&) { o.CloseApplications = true; }},
+    {"?", false, [](TVnSetupOptions& o, const std::string&) { o.Help = true; }},
+    {"PASSWORDFILE", true,
+     [](TVnSetupOptions& o, const std::string& v) {
+         o.Answers.HasPassword = true;
+         o.Answers.Password = ReadPasswordFile(v);
+     }},
+    {"LOG", true, [](TVnSetupOptions& o, const std::string& v) { o.LogFile = v; }},
+    {"SAVEINF", true, [](TVnSetupOptions& o, const std::string& v) { o.SaveInf = v; }},
+    {"LOADINF", true, [](TVnSetupOptions& o, const std::string& v) { LoadAnswers(v, o.Answers); }},
+};
+
+const TVnAnswerNames SwitchNames = {"Switch /DIR", "Switch /LANG", "Switch /PASSWORDFILE"};
+
+std::string Unquoted(const std::string& value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+// One word "/NAME" or "/NAME=value".
+struct TVnSwitchWord {
+    std::string Word, Name, Value;
+    bool HasValue;
+};
+
+TVnSwitchWord SplitSwitch(const std::string& word) {
+    if (word.size() < 2 || word[0] != '/')
+        Refuse(Format("Unknown switch %s", word.c_str()));
+    const size_t equals = word.find('=');
+    if (equals == std::string::npos)
+        return {word, word.substr(1), "", false};
+    return {word, word.substr(1, equals - 1), Unquoted(word.substr(equals + 1)), true};
+}
+
+const std::string& NeedValue(const TVnSwitchWord& word) {
+    if (word.Value.empty())
+        Refuse(Format("Switch /%s needs a value", word.Name.c_str()));
+    return word.Value;
+}
+
+void ApplySwitch(TVnSetupOptions& options, const TVnSwitchWord& word) {
+    if (const TVnAnswerKey* key = FindByName(AnswerKeys, word.Name)) {
+        key->Set(options.Answers, NeedValue(word));
+    } else if (const TVnRunSwitch* run = FindByName(RunSwitches, word.Name)) {
+        if (!run->TakesValue && word.HasValue)
+            Refuse(Format("Switch /%s takes no value", word.Name.c_str()));
+        run->Apply(options, run->TakesValue ? NeedValue(word) : "");
+    } else {
+        Refuse(Format("Unknown switch %s", word.Word.c_str()));
+    }
+}
+
+std::string ReadNamedFile(const std::string& fileName) {
+    try {
+        return ReadFileText(fileName);
+    } catch (const std::exception&) {
+        Refuse(Format("File \"%s\" cannot be read", fileName.c_str()));
+    }
+}
+
+void CheckLength(const std::string& value, size_t limit, const std::string& name) {
+    if (value.size() > limit)
+        Refuse(
+            Format("%s is longer than %u characters", name.c_str(), static_cast<unsigned>(limit)));
+}
+
+} // namespace
+
+TVnSetupOptions ParseSetupOptions(const std::vector<std::string>& words) {
+    TVnSetupOptions options;
+    for (const bool answerFiles : {true, false})
+        for (const std::string& word : words) {
+            const TVnSwitchWord split = SplitSwitch(word);
+            if (SameTextAscii(split.Name, "LOADINF") == answerFiles)
+                ApplySwitch(options, split);
+        }
+    CheckAnswers(options.Answers, SwitchNames);
+    return options;
+}
+
+void LoadAnswers(const std::string& fileName, TVnInstallAnswers& answers) {
+    const std::string text = ReadNamedFile(fileName);
+    bool inSetup = false;
+    for (size_t begin = 0; begin < text.size();) {
+        const size_t end = std::min(text.find('\n', begin), text.size());
+        std::string line = text.substr(begin, end - begin);
+        begin = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line[0] == '[') {
+            inSetup = SameTextAscii(line, "[Setup]");
+            continue;
+        }
+        if (!inSetup)
+            continue;
+        const size_t equals = line.find('=');
+        const std::string key = line.substr(0, equals);
+        const TVnAnswerKey* answer = FindByName(AnswerKeys, key);
+        if (equals == std::string::npos || !answer)
+            Refuse(
+                Format("Line \"%s\" of \"%s\" is not an answer", line.c_str(), fileName.c_str()));
+        const std::string value = Unquoted(line.substr(equals + 1));
+        if (value.empty())
+            Refuse(Format("Key %s of \"%s\" needs a value", key.c_str(), fileName.c_str()));
+        answer->Set(answers, value);
+    }
+}
+
+void SaveAnswers(const std::string& fileName, const TVnInstallAnswers& answers) {
+    std::string text = "[Setup]\r\n";
+    for (const TVnAnswerKey& key : AnswerKeys) {
+        const std::string value = key.Get(answers);
+        if (!value.empty())
+            text += std::string(key.Name) + "=" + value + "\r\n";
+    }
+    WriteFileAtomic(fileName, text);
+}
+
+std::string ReadPasswordFile(const std::string& fileName) {
+    const std::string text = ReadNamedFile(fileName);
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+void CheckAnswers(const TVnInstallAnswers& answers, const TVnAnswerNames& names) {
+    CheckLength(answers.Folder, TfrmMain::FolderMaxLength, names.Folder);
+    CheckLength(answers.Password, TfrmMain::PasswordMaxLength, names.Password);
+    if (!answers.Language.empty() &&
+        std::none_of(std::begin(OfferedLanguages), std::end(OfferedLanguages),
+                     [&](const char* code) { return answers.Language == code; }))
+        Refuse(Format("%s: language \"%s\" is not offered", names.Language.c_str(),
+                      answers.Language.c_str()));
+}
