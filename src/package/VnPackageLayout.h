@@ -29,7 +29,6 @@ public:
     // stream. A stream that is no PE file is a package of the plain layout.
     explicit TVnPackageLayout(TVnStream& stream);
 
-    bool IsPE() const { return FIsPE; }
     // The directory entry names a table (valid or not).
     bool HasCertificateTable() const { return FTable.Offset != 0 || FTable.Size != 0; }
     const TVnByteRange& CertificateTable() const { return FTable; }

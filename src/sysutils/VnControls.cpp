@@ -191,19 +191,12 @@ void TVnWinControl::SetFocus() {
 
 TVnLabel::TVnLabel(TVnComponent* owner) : TVnControl(owner) {}
 
-void TVnLabel::SetAutoSize(bool value) {
-    FAutoSize = value;
-    TextChanged();
-}
-
 void TVnLabel::SetWordWrap(bool value) {
     FWordWrap = value;
     TextChanged();
 }
 
 void TVnLabel::TextChanged() {
-    if (!FAutoSize)
-        return;
     if (FWordWrap) {
         SetHeight(TextMeasure().TextExtent(Caption(), Bold(), Width()).Height);
     } else {

@@ -130,8 +130,6 @@ public:
     // Position in the parent's tab order; -1 without a parent.
     int TabOrder() const;
     void SetTabOrder(int order);
-    bool TabStop() const { return FTabStop; }
-    void SetTabStop(bool value) { FTabStop = value; }
     // Visible and enabled together with every parent.
     bool CanFocus() const;
     // Makes this control the form's active control.
@@ -144,16 +142,13 @@ private:
 
     std::vector<TVnControl*> FControls;
     std::vector<TVnWinControl*> FTabList;
-    bool FTabStop = true;
 };
 
-// A caption that sizes itself to its text: with AutoSize its width and height follow the text;
-// with WordWrap as well, the width stays and the height follows the wrapped text.
+// A caption that sizes itself to its text: its width and height follow the text; with WordWrap,
+// the width stays and the height follows the wrapped text.
 class TVnLabel : public TVnControl {
 public:
     explicit TVnLabel(TVnComponent* owner);
-    bool AutoSize() const { return FAutoSize; }
-    void SetAutoSize(bool value);
     bool WordWrap() const { return FWordWrap; }
     void SetWordWrap(bool value);
     // A link look: blue, underlined, hand cursor.
@@ -166,7 +161,6 @@ protected:
     void TextChanged() override;
 
 private:
-    bool FAutoSize = true;
     bool FWordWrap = false;
     bool FLink = false;
 };
@@ -260,7 +254,6 @@ public:
     void SetItemIndex(int index);
     // The index of the first entry with that value; -1 when none.
     int IndexOfData(intptr_t data) const;
-    bool Sorted() const { return FSorted; }
     void SetSorted(bool value);
     // Only choosing from the list, no typing.
     bool DropDownList() const { return FDropDownList; }
@@ -384,4 +377,3 @@ private:
 };
 
 constexpr int VK_ESCAPE_KEY = 27;
-constexpr int VK_RETURN_KEY = 13;

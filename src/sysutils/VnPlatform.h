@@ -14,8 +14,6 @@ namespace VnPlatform {
 
 // Windows error codes that callers test for; the POSIX side maps errno values onto them.
 enum : uint32_t {
-    ERROR_FILE_NOT_FOUND_CODE = 2,
-    ERROR_PATH_NOT_FOUND_CODE = 3,
     ERROR_ACCESS_DENIED_CODE = 5,
     ERROR_SHARING_VIOLATION_CODE = 32,
     ERROR_LOCK_VIOLATION_CODE = 33,

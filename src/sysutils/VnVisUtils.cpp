@@ -76,7 +76,7 @@ TVnWinControl* FirstFocusable(TVnWinControl& container) {
     while (true) {
         TVnWinControl* first = nullptr;
         for (TVnWinControl* control : current->TabList())
-            if (control->TabStop() && control->Visible() && control->Enabled()) {
+            if (control->Visible() && control->Enabled()) {
                 first = control;
                 break;
             }

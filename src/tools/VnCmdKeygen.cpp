@@ -49,7 +49,8 @@ void WriteNewPrivateFile(const std::string& fileName, const std::string& data) {
     const VnPlatform::FileHandle file = VnPlatform::CreateNewPrivateFile(fileName);
     if (file == VnPlatform::InvalidFile) {
         const uint32_t code = VnPlatform::LastError();
-        if (code == VnPlatform::ERROR_ALREADY_EXISTS_CODE || code == 80) // ERROR_FILE_EXISTS
+        if (code == VnPlatform::ERROR_ALREADY_EXISTS_CODE ||
+            code == VnPlatform::ERROR_FILE_EXISTS_CODE)
             AlreadyExists(fileName);
         throw EFCreateError(fileName, code);
     }

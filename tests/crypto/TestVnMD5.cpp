@@ -137,6 +137,29 @@ TEST(MD5Test, DigestStreamOfAFileMatchesTheWholeFileDigest) {
     EXPECT_EQ(digest, Digest(data));
 }
 
+// After a small read the file stream holds buffered bytes: a digest of the next bytes from there
+// takes those first, then reads the rest past the buffer, and stops exactly after its count.
+TEST(MD5Test, DigestFromAFileStreamAfterASmallRead) {
+    TTempFolder folder;
+    const std::string data = RandomBytes(300007, 4);
+    WriteBytes(folder / "data.bin", data);
+    for (size_t head : {1u, 63u, 4097u})
+        for (size_t count : {65535u, 65536u, 200001u}) {
+            TVnFileStream stream(folder / "data.bin", TVnFileStream::Mode::OpenRead);
+            std::string first(head, '\0');
+            stream.ReadBuffer(&first[0], head);
+            TVnDigestContext context;
+            DigestInit(context);
+            DigestUpdateFromStream(context, stream, int64_t(count));
+            TVnDigest digest;
+            DigestFinal(context, digest);
+            EXPECT_EQ(digest, Digest(data.substr(head, count))) << head << "+" << count;
+            char next = 0;
+            stream.ReadBuffer(&next, 1);
+            EXPECT_EQ(next, data[head + count]) << head << "+" << count;
+        }
+}
+
 TEST(MD5Test, DigestStreamRaisesOnAShortRead) {
     TVnStringStream stream(std::string(100, 'x'));
     TVnDigest digest;

@@ -102,8 +102,9 @@ protected:
         TestPublicKey(key);
         if (file.CheckSignature(key))
             return TVnArchive(file, SignatureSize).ReadEntryText("readme.txt");
-        if (file.Layout().Damaged())
+        if (file.Layout().Damaged()) {
             EXPECT_THROW(TVnArchive(file, SignatureSize), EVnException);
+        }
         return "refused";
     }
 
