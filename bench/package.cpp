@@ -16,6 +16,7 @@
 
 #include "VnArchiveWriter.h"
 #include "VnPackageFormat.h"
+#include "VnProgramImages.h"
 #include "VnSysUtils.h"
 
 namespace {
@@ -77,44 +78,6 @@ TVnSigner KeySigner(const std::string& keys) {
     return ExponentSigner(n, e);
 }
 
-void Put32(std::string& bytes, size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + i] = char(value >> (8 * i));
-}
-
-// A PE32 program of one section of filler: the stub of the package.
-std::string ProgramStub() {
-    using namespace VnPackageFormat;
-    const uint32_t pe = DosHeaderSize, optional = pe + OptionalHeaderOffset, optionalSize = 224;
-    std::string stub(0x400, '\0');
-    stub[0] = 'M', stub[1] = 'Z';
-    Put32(stub, PEOffsetField, pe);
-    Put32(stub, pe, PESignature);
-    stub[pe + FileHeaderOffset + SectionCountField] = 1;
-    stub[pe + FileHeaderOffset + OptionalHeaderSizeField] = char(optionalSize);
-    Put32(stub, optional, PE32Magic);
-    Put32(stub, optional + SizeOfHeadersField, 0x400);
-    Put32(stub, optional + DirectoryCountField32, 16);
-    Put32(stub, optional + optionalSize + SectionRawSizeField, 60000);
-    Put32(stub, optional + optionalSize + SectionRawOffsetField, 0x400);
-    return stub + std::string(60000, '\x90');
-}
-
-// The package as a signing tool leaves it: one WIN_CERTIFICATE record of a typical size after
-// it, named by the header's certificate entry, and a new CheckSum.
-std::string WithCertificateTable(std::string package) {
-    using namespace VnPackageFormat;
-    const uint32_t optional = DosHeaderSize + OptionalHeaderOffset, length = 1512;
-    Put32(package, optional + DirectoriesOffset32 + CertificateDirectory * DirectoryEntrySize,
-          uint32_t(package.size()));
-    Put32(package, optional + DirectoriesOffset32 + CertificateDirectory * DirectoryEntrySize + 4,
-          length);
-    Put32(package, optional + CheckSumField, 0x0641f3b5);
-    std::string table(length, '\x5a');
-    Put32(table, 0, length);
-    return package + table;
-}
-
 std::string Quoted(const std::string& s) {
     return "'" + s + "'";
 }
@@ -138,7 +101,8 @@ int main(int argc, char** argv) {
         ForceFolders(data);
         for (int i = 0; i < megabytes; ++i)
             WriteFileAtomic(Format("%s/file%03d.bin", data.c_str(), i), PayloadFile(random));
-        WriteFileAtomic(work + "/stub.exe", ProgramStub());
+        WriteFileAtomic(work + "/stub.exe",
+                        MinimalProgram(VnPackageFormat::PE32Magic, 60000, '\x90'));
 
         auto start = std::chrono::steady_clock::now();
         const std::string package = work + "/setup.exe";
@@ -146,7 +110,8 @@ int main(int argc, char** argv) {
         double packTime =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const std::string signedPackage = work + "/signed.exe";
-        WriteFileAtomic(signedPackage, WithCertificateTable(ReadFileText(package)));
+        WriteFileAtomic(signedPackage,
+                        WithCertificateTable(ReadFileText(package), VnPackageFormat::PE32Magic));
         const std::string cat = "cat " + Quoted(data) + "/*.bin";
         if (std::system((cat + " | gzip -9 >" + Quoted(work + "/payload.gz")).c_str()) != 0)
             throw EVnException("gzip failed");

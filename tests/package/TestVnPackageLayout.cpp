@@ -7,6 +7,7 @@
 #include "PackageTestSupport.h"
 #include "VnPackageFile.h"
 #include "VnPackageFormat.h"
+#include "VnProgramImages.h"
 #include "VnSignature.h"
 #include "VnSysUtils.h"
 #include "VnTestSupport.h"
@@ -25,58 +26,12 @@ uint32_t Get32(const std::string& bytes, size_t offset) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-// A PE32 or PE32+ program of one section, its CheckSum and certificate entry zero.
-std::string ProgramStub(uint16_t magic) {
-    const uint32_t pe = DosHeaderSize, optionalSize = magic == PE32Magic ? 224 : 240;
-    const uint32_t optional = pe + OptionalHeaderOffset;
-    std::string stub(0x400, '\0');
-    stub[0] = 'M', stub[1] = 'Z';
-    Put32(stub, PEOffsetField, pe);
-    Put32(stub, pe, PESignature);
-    stub[pe + FileHeaderOffset + SectionCountField] = 1;
-    stub[pe + FileHeaderOffset + OptionalHeaderSizeField] = char(optionalSize);
-    stub[optional] = char(magic), stub[optional + 1] = char(magic >> 8);
-    Put32(stub, optional + SizeOfHeadersField, 0x200);
-    Put32(stub, optional + (magic == PE32Magic ? DirectoryCountField32 : DirectoryCountField64),
-          16);
-    const uint32_t section = optional + optionalSize;
-    Put32(stub, section + SectionRawSizeField, 0x200);
-    Put32(stub, section + SectionRawOffsetField, 0x200);
-    stub.replace(0x200, 0x200, RandomBytes(0x200, 7));
-    return stub;
-}
-
-uint32_t EntryOffset(uint16_t magic) {
-    return DosHeaderSize + OptionalHeaderOffset +
-           (magic == PE32Magic ? DirectoriesOffset32 : DirectoriesOffset64) +
-           CertificateDirectory * DirectoryEntrySize;
-}
-
-const uint32_t CheckSumOffset = DosHeaderSize + OptionalHeaderOffset + CheckSumField;
-
-// What a signing tool does: zero padding to 8, a table of WIN_CERTIFICATE records, its entry
-// and a new CheckSum in the header.
-std::string SignedForm(std::string package, uint16_t magic,
-                       const std::vector<uint32_t>& records = {1419}) {
-    package.append((Alignment - package.size() % Alignment) % Alignment, '\0');
-    std::string table;
-    for (uint32_t length : records) {
-        table += LE32(length) + std::string("\x00\x02\x02\x00", 4) +
-                 RandomBytes(length - CertificateHeaderSize, length);
-        table.append((Alignment - table.size() % Alignment) % Alignment, '\0');
-    }
-    Put32(package, EntryOffset(magic), uint32_t(package.size()));
-    Put32(package, EntryOffset(magic) + 4, uint32_t(table.size()));
-    Put32(package, CheckSumOffset, 0x0004c2a9);
-    return package + table;
-}
-
 // The signature removed again: the table and its entry go, the padding and a CheckSum stay.
 std::string RemovedForm(std::string signedForm, uint16_t magic) {
-    signedForm.resize(Get32(signedForm, EntryOffset(magic)));
-    Put32(signedForm, EntryOffset(magic), 0);
-    Put32(signedForm, EntryOffset(magic) + 4, 0);
-    Put32(signedForm, CheckSumOffset, 0x0004b3c1);
+    signedForm.resize(Get32(signedForm, CertificateEntryOffset(magic)));
+    Put32(signedForm, CertificateEntryOffset(magic), 0);
+    Put32(signedForm, CertificateEntryOffset(magic) + 4, 0);
+    Put32(signedForm, CheckSumOffset(), 0x0004b3c1);
     return signedForm;
 }
 
@@ -87,7 +42,7 @@ protected:
     std::string Package(bool aligned = false) {
         std::string tail =
             ArchiveTail([](TVnArchiveWriter& writer) { writer.AddFile("readme.txt", "Read me."); });
-        const std::string stub = ProgramStub(GetParam());
+        const std::string stub = MinimalProgram(GetParam());
         const size_t size = stub.size() + tail.size() + SignatureSize;
         tail.insert(0, (aligned ? 8 - size % 8 : 11 - size % 8) % 8, '\0');
         return SignedPackage(tail, stub);
@@ -123,25 +78,26 @@ TEST_P(PackageLayoutTest, EverySignedFormReadsAsThePackage) {
     ASSERT_NE(unaligned.size() % 8, 0u);
     ASSERT_EQ(aligned.size() % 8, 0u);
     ExpectRead(aligned, "unsigned");
-    ExpectRead(SignedForm(aligned, magic), "signed");
-    ExpectRead(SignedForm(unaligned, magic), "signed with padding");
-    ExpectRead(SignedForm(aligned, magic, {1419, 64, 8}), "three records");
-    ExpectRead(RemovedForm(SignedForm(aligned, magic), magic), "removed");
-    ExpectRead(RemovedForm(SignedForm(unaligned, magic), magic), "removed, padding kept");
-    std::string checkSum = SignedForm(unaligned, magic);
-    Put32(checkSum, CheckSumOffset, 0xDEADBEEF);
+    ExpectRead(WithCertificateTable(aligned, magic), "signed");
+    ExpectRead(WithCertificateTable(unaligned, magic), "signed with padding");
+    ExpectRead(WithCertificateTable(aligned, magic, {1419, 64, 8}), "three records");
+    ExpectRead(RemovedForm(WithCertificateTable(aligned, magic), magic), "removed");
+    ExpectRead(RemovedForm(WithCertificateTable(unaligned, magic), magic), "removed, padding kept");
+    std::string checkSum = WithCertificateTable(unaligned, magic);
+    Put32(checkSum, CheckSumOffset(), 0xDEADBEEF);
     ExpectRead(checkSum, "another CheckSum");
 }
 
 TEST_P(PackageLayoutTest, ChangedBytesAndForgedTablesAreDamage) {
     const uint16_t magic = GetParam();
-    const std::string signedForm = SignedForm(Package(), magic);
-    const uint32_t table = uint32_t(signedForm.size()) - 1424, size = 1424;
+    const std::string signedForm = WithCertificateTable(Package(), magic);
+    const uint32_t table = Get32(signedForm, CertificateEntryOffset(magic)),
+                   size = Get32(signedForm, CertificateEntryOffset(magic) + 4);
     const auto forged = [&](uint32_t offset, uint32_t tableSize,
                             const std::function<void(std::string&)>& change = nullptr) {
         std::string bytes = signedForm;
-        Put32(bytes, EntryOffset(magic), offset);
-        Put32(bytes, EntryOffset(magic) + 4, tableSize);
+        Put32(bytes, CertificateEntryOffset(magic), offset);
+        Put32(bytes, CertificateEntryOffset(magic) + 4, tableSize);
         if (change)
             change(bytes);
         return bytes;
@@ -160,8 +116,8 @@ TEST_P(PackageLayoutTest, ChangedBytesAndForgedTablesAreDamage) {
         {"size below 8",
          [&] {
              std::string bytes = Package(true) + LE32(4);
-             Put32(bytes, EntryOffset(magic), uint32_t(bytes.size()) - 4);
-             Put32(bytes, EntryOffset(magic) + 4, 4);
+             Put32(bytes, CertificateEntryOffset(magic), uint32_t(bytes.size()) - 4);
+             Put32(bytes, CertificateEntryOffset(magic) + 4, 4);
              return bytes;
          }()},
         {"entry without size", forged(table, 0)},
@@ -176,18 +132,18 @@ TEST_P(PackageLayoutTest, ChangedBytesAndForgedTablesAreDamage) {
 
 TEST_P(PackageLayoutTest, PackWritesAStubThatSignsCleanly) {
     const uint16_t magic = GetParam();
-    std::string stub = ProgramStub(magic);
-    Put32(stub, CheckSumOffset, 0x00012345);
+    std::string stub = MinimalProgram(magic);
+    Put32(stub, CheckSumOffset(), 0x00012345);
     WriteBytes(FFolder / "stub.exe", stub);
     WriteBytes(FFolder / "payload\\readme.txt", "Read me.");
     WritePackage(FFolder / "stub.exe", FFolder / "payload", FFolder / "out.exe", TestKeySigner());
     const std::string packed = ReadBytes(FFolder / "out.exe");
     EXPECT_EQ(packed.size() % 8, 0u);
-    EXPECT_EQ(packed.substr(CheckSumOffset, 4), LE32(0));
+    EXPECT_EQ(packed.substr(CheckSumOffset(), 4), LE32(0));
     ExpectRead(packed, "packed");
-    ExpectRead(SignedForm(packed, magic), "packed, signed");
+    ExpectRead(WithCertificateTable(packed, magic), "packed, signed");
 
-    WriteBytes(FFolder / "stub.exe", SignedForm(ProgramStub(magic), magic));
+    WriteBytes(FFolder / "stub.exe", WithCertificateTable(MinimalProgram(magic), magic));
     EXPECT_THROW(WritePackage(FFolder / "stub.exe", FFolder / "payload", FFolder / "signed.exe",
                               TestKeySigner()),
                  EVnException);
