@@ -77,13 +77,12 @@ TVnArchive::TVnArchive(const std::string& fileName, uint32_t signatureSize)
     : TVnArchive(std::make_unique<TVnPackageFile>(fileName), signatureSize) {}
 
 TVnArchive::TVnArchive(std::unique_ptr<TVnPackageFile> owned, uint32_t signatureSize)
-    : FOwnedFile(std::move(owned)), FPackage(*FOwnedFile), FFileName(FOwnedFile->FileName()),
-      FStream(FOwnedFile->Stream()) {
+    : FOwnedFile(std::move(owned)), FPackage(*FOwnedFile), FStream(FOwnedFile->Stream()) {
     Open(signatureSize);
 }
 
 TVnArchive::TVnArchive(TVnPackageFile& file, uint32_t signatureSize)
-    : FPackage(file), FFileName(file.FileName()), FStream(file.Stream()) {
+    : FPackage(file), FStream(file.Stream()) {
     Open(signatureSize);
 }
 
@@ -111,7 +110,7 @@ void TVnArchive::Rewind() {
 }
 
 void TVnArchive::Corrupted() const {
-    throw EVnException(FileCorruptedMessage(FFileName));
+    throw EVnException(FileCorruptedMessage(FPackage.FileName()));
 }
 
 void TVnArchive::SeekBody(int64_t position) {

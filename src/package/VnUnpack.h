@@ -138,7 +138,6 @@ private:
 
     std::unique_ptr<TVnPackageFile> FOwnedFile;
     TVnPackageFile& FPackage;
-    std::string FFileName;
     TVnStream& FStream;
     int64_t FBodyStart = 0, FBodyEnd = 0;
     int64_t FPosition = 0;    // of FStream, kept here so that reads need no seek

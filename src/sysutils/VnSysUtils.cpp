@@ -85,10 +85,11 @@ bool Suits(const TVnConversion& conversion, const TVnFormatArg& arg) {
 }
 
 std::string Render(const TVnConversion& conversion, const TVnFormatArg& arg) {
-    const std::string spec = "%" + conversion.Flags + conversion.Width + conversion.Precision;
+    // The conversion up to its letter.
+    const std::string head = "%" + conversion.Flags + conversion.Width + conversion.Precision;
     if (arg.IsText())
-        return Format((spec + 's').c_str(), arg.Text());
-    const std::string integer = spec + "ll" + conversion.Letter;
+        return Format((head + 's').c_str(), arg.Text());
+    const std::string integer = head + "ll" + conversion.Letter;
     if (conversion.Letter == 'd' || conversion.Letter == 'i')
         return Format(integer.c_str(), arg.Signed());
     return Format(integer.c_str(), arg.Unsigned());
