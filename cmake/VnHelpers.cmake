@@ -1,8 +1,13 @@
-# vn_module(name dir [EXCLUDE regex...] [DEPENDS libs...]): a static library of the .cpp files of
-# src/<dir>, less those whose names match an EXCLUDE expression.
+# vn_module(name dir [SOURCES files...] [EXCLUDE regex...] [DEPENDS libs...]): a static library
+# of the listed .cpp files of src/<dir> (without a list: all of them, less those whose names match
+# an EXCLUDE expression).
 function(vn_module name dir)
-    cmake_parse_arguments(ARG "" "" "EXCLUDE;DEPENDS" ${ARGN})
-    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${dir}/*.cpp)
+    cmake_parse_arguments(ARG "" "" "EXCLUDE;DEPENDS;SOURCES" ${ARGN})
+    if(ARG_SOURCES)
+        list(TRANSFORM ARG_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/src/${dir}/ OUTPUT_VARIABLE sources)
+    else()
+        file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${dir}/*.cpp)
+    endif()
     foreach(pattern IN LISTS ARG_EXCLUDE)
         list(FILTER sources EXCLUDE REGEX "/${pattern}$")
     endforeach()

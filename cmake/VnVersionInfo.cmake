@@ -8,8 +8,7 @@ if(NOT languageText MATCHES "name=\"lblCopyright\"><en>([^<&\"]+)</en>")
 endif()
 set(VN_COPYRIGHT "${CMAKE_MATCH_1}") # Windows-1251 bytes, as the script's code page says
 set(VN_PRODUCT_NAME "Vantro Mail Server")
-math(EXPR minor "${PROJECT_VERSION_MINOR}") # "3.08": 3.8.0.0
-set(VN_VERSION_NUMBERS "${PROJECT_VERSION_MAJOR},${minor},0,0")
-set(VN_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.${minor}.0.0")
+set(VN_VERSION_NUMBERS "${PROJECT_VERSION_MAJOR},${VNT_VERSION_MINOR},0,0") # "3.08": 3.8.0.0
+set(VN_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.${VNT_VERSION_MINOR}.0.0")
 configure_file(${CMAKE_SOURCE_DIR}/src/setup/res/VnVersionInfo.rc.in
                ${CMAKE_CURRENT_BINARY_DIR}/generated/VnVersionInfo.rc @ONLY)

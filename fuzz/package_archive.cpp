@@ -90,8 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(archive.ReadEntryText(firstFile).size() <= MaxMemoryEntry);
         }
         archive.ReadEntryText("VNT_Setup.lng");
-        ExtractPackageFolder(archive, "", scratch.Target.string(), TVnExtractionTexts(), nullptr,
-                             nullptr);
+        ExtractPackageFolder(archive, "", scratch.Target.string(), TVnExtractionTexts(), {});
     } catch (const Exception&) {
     }
     Check(Names(scratch.Root).size() == 2 &&

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every target and runs every test: natively, the Windows build under Wine, the real
-# wizard window end to end under Wine in a virtual X server, every fuzz target for a short run,
+# wizard window end to end under Wine in a virtual X server, the silent deployment under Wine
+# (exit codes, answer files, a running service), every fuzz target for a short run,
 # the demo package in every form an Authenticode signing tool leaves, and two builds of the
 # Windows programs compared byte for byte. The shipped setup program is 32-bit;
 # where this machine cannot execute 32-bit code (no 32-bit support in the kernel), the Windows
@@ -32,6 +33,9 @@ fi
 
 echo "== the wizard window end to end ($windows; screenshots in $windows/e2e-screenshots)"
 bash tests/e2e/wizard_e2e.sh build "$windows" "$windows/e2e-screenshots"
+
+echo "== deployment: switches, answer files, exit codes and services ($windows)"
+bash tests/deploy/deploy_e2e.sh build "$windows"
 
 echo "== the demo package signed with Authenticode ($windows)"
 bash tests/signing/signed_forms.sh build "$windows"

@@ -43,9 +43,10 @@ void CheckFreeSpace(const std::string& folder, uint64_t needed, const TVnExtract
                                   KilobyteText(available / 1024)));
 }
 
-void CheckFilesNotInUse(const std::string& folder, const std::vector<std::string>& files,
-                        const TVnExtractionTexts& texts) {
+std::vector<std::string> HeldFiles(const std::string& folder,
+                                   const std::vector<std::string>& files) {
     const std::string base = IncludeTrailingPathDelimiter(ExpandFileName(folder));
+    std::vector<std::string> held;
     for (const std::string& file : files) {
         const std::string target = base + file;
         if (!VnPlatform::FileExists(target))
@@ -59,23 +60,35 @@ void CheckFilesNotInUse(const std::string& folder, const std::vector<std::string
         if (code != VnPlatform::ERROR_SHARING_VIOLATION_CODE &&
             code != VnPlatform::ERROR_LOCK_VIOLATION_CODE)
             throw EFCreateError(target, code);
-        const std::string holders = VnPlatform::FileHolders(target);
-        throw EVnException(holders.empty() ? FormatText(texts.InUse, target)
-                                           : FormatText(texts.InUseBy, target, holders));
+        held.push_back(target);
     }
+    return held;
+}
+
+void CheckFilesNotInUse(const std::string& folder, const std::vector<std::string>& files,
+                        const TVnExtractionTexts& texts) {
+    const std::vector<std::string> held = HeldFiles(folder, files);
+    if (held.empty())
+        return;
+    const std::string holders = VnPlatform::FileHolders(held[0]);
+    throw EVnException(holders.empty() ? FormatText(texts.InUse, held[0])
+                                       : FormatText(texts.InUseBy, held[0], holders));
 }
 
 bool ExtractPackageFolder(TVnArchive& archive, const std::string& path, const std::string& folder,
-                          const TVnExtractionTexts& texts,
-                          const std::function<void(const TVnFolderSurvey& survey)>& onStart,
-                          const TVnExtractProgress& onEntry) {
+                          const TVnExtractionTexts& texts, const TVnExtractionHooks& hooks) {
     TVnFolderSurvey survey;
     if (!archive.SurveyFolder(path, survey))
         return false;
     CheckFreeSpace(folder, survey.Bytes, texts);
+    if (hooks.CloseHolders) {
+        const std::vector<std::string> held = HeldFiles(folder, survey.FilePaths);
+        if (!held.empty())
+            hooks.CloseHolders(held);
+    }
     CheckFilesNotInUse(folder, survey.FilePaths, texts);
-    if (onStart)
-        onStart(survey);
-    archive.ExtractFolder(path, folder, onEntry);
+    if (hooks.OnStart)
+        hooks.OnStart(survey);
+    archive.ExtractFolder(path, folder, hooks.OnEntry, hooks.Extras);
     return true;
 }

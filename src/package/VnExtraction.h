@@ -32,16 +32,29 @@ TVnFreeSpaceQuery& FreeSpaceQuery();
 void CheckFreeSpace(const std::string& folder, uint64_t needed, const TVnExtractionTexts& texts);
 
 // Opens every existing file of folder + relative path for writing, shared with no one, and closes
-// it again. A file that another program holds raises EVnException with texts.InUse (or InUseBy,
-// when the system names the programs); any other failure raises EFCreateError.
+// it again. Answers the full paths of the files that another program holds; any other failure
+// raises EFCreateError.
+std::vector<std::string> HeldFiles(const std::string& folder,
+                                   const std::vector<std::string>& files);
+// HeldFiles, where the first held file raises EVnException with texts.InUse (or InUseBy, when
+// the system names the programs).
 void CheckFilesNotInUse(const std::string& folder, const std::vector<std::string>& files,
                         const TVnExtractionTexts& texts);
 
+// What an extraction calls on its way; each may be left unset.
+struct TVnExtractionHooks {
+    // Given the held files before they are refused; may close the programs that hold them.
+    std::function<void(const std::vector<std::string>& heldFiles)> CloseHolders;
+    // The survey, before the first byte is written.
+    std::function<void(const TVnFolderSurvey& survey)> OnStart;
+    // Every entry written.
+    TVnExtractProgress OnEntry;
+    // Files written into the same all-or-nothing step.
+    TVnStagedExtras Extras;
+};
+
 // The folder entry `path` into folder: surveyed (the archive's checks), checked against the free
-// space and for files in use, then extracted in one pass, all or nothing; onStart gets the survey
-// before the first byte is written, onEntry every entry written. False, with nothing done, when
-// there is no such folder entry.
+// space and for files in use, then extracted in one pass, all or nothing, with the hooks called.
+// False, with nothing done, when there is no such folder entry.
 bool ExtractPackageFolder(TVnArchive& archive, const std::string& path, const std::string& folder,
-                          const TVnExtractionTexts& texts,
-                          const std::function<void(const TVnFolderSurvey& survey)>& onStart,
-                          const TVnExtractProgress& onEntry);
+                          const TVnExtractionTexts& texts, const TVnExtractionHooks& hooks);

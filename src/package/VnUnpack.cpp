@@ -234,11 +234,41 @@ void TVnArchive::UnpackEntry(uint32_t size, TVnStream& stream) {
         Corrupted();
 }
 
-void TVnArchive::UnpackEntryToFile(TVnStagedFiles& staged, uint32_t size,
-                                   const std::string& target) {
+namespace {
+
+// Writes through to a file and digests what it writes.
+class TVnDigestingWriter : public TVnStream {
+public:
+    explicit TVnDigestingWriter(TVnStream& target) : FTarget(target) { DigestInit(FContext); }
+    size_t Read(void*, size_t) override { return 0; }
+    size_t Write(const void* buffer, size_t count) override {
+        const size_t written = FTarget.Write(buffer, count);
+        DigestUpdate(FContext, buffer, written);
+        return written;
+    }
+    int64_t Seek(int64_t offset, VnPlatform::SeekOrigin origin) override {
+        return FTarget.Seek(offset, origin);
+    }
+    TVnDigest Digest() {
+        TVnDigest digest;
+        DigestFinal(FContext, digest);
+        return digest;
+    }
+
+private:
+    TVnStream& FTarget;
+    TVnDigestContext FContext;
+};
+
+} // namespace
+
+TVnDigest TVnArchive::UnpackEntryToFile(TVnStagedFiles& staged, uint32_t size,
+                                        const std::string& target) {
     const std::unique_ptr<TVnFileStream> file = staged.Create(target);
-    UnpackEntry(size, *file);
+    TVnDigestingWriter writer(*file);
+    UnpackEntry(size, writer);
     file->Flush();
+    return writer.Digest();
 }
 
 void TVnArchive::ReadEntry(const std::string& path, TVnStream& stream) {
@@ -282,7 +312,7 @@ void TVnArchive::ExtractFolder(const std::string& path, const std::string& folde
 }
 
 void TVnArchive::ExtractFolder(const std::string& path, const std::string& folder,
-                               const TVnExtractProgress& onEntry) {
+                               const TVnExtractProgress& onEntry, const TVnStagedExtras& extras) {
     TVnFolderSurvey survey;
     TVnArchiveEntry entry;
     if (!SurveyFolder(path, survey) || !FindEntry(path, entry))
@@ -291,9 +321,12 @@ void TVnArchive::ExtractFolder(const std::string& path, const std::string& folde
     std::vector<std::string> targets;
     for (const std::string& file : survey.FilePaths)
         targets.push_back(base + file);
+    targets.insert(targets.end(), extras.Targets.begin(), extras.Targets.end());
     TVnStagedFiles staged(targets);
     staged.CreateFolders(base);
     ExtractLevel(staged, base, entry.Path.empty() ? "" : entry.Path + PathDelim, onEntry);
+    if (extras.Write)
+        extras.Write(staged);
     staged.Commit();
 }
 
@@ -358,13 +391,14 @@ void TVnArchive::ExtractLevel(TVnStagedFiles& staged, const std::string& base,
             Corrupted();
         const std::string target = base + relative + header.Name;
         ConfirmInside(base, target);
+        TVnArchiveEntry written{prefix + relative + header.Name, header.IsFolder, header.Size,
+                                header.PackedSize};
         if (header.IsFolder)
             staged.CreateFolders(target);
         else
-            UnpackEntryToFile(staged, header.Size, target);
+            written.Digest = UnpackEntryToFile(staged, header.Size, target);
         if (onEntry)
-            onEntry(TVnArchiveEntry{prefix + relative + header.Name, header.IsFolder, header.Size,
-                                    header.PackedSize});
+            onEntry(written);
         if (header.IsFolder) {
             levels.push_back(relative.size());
             relative += header.Name;

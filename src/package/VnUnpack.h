@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "VnMD5.h"
 #include "VnSysUtils.h"
 
 class TVnPackageFile;
@@ -57,6 +58,7 @@ struct TVnArchiveEntry {
     bool IsFolder = false;
     uint32_t Size = 0;       // unpacked
     uint32_t PackedSize = 0; // of the zlib stream
+    TVnDigest Digest{};      // MD5 of the file as written, for a file an extraction wrote
 };
 
 // What a folder entry holds, all levels below it counted.
@@ -68,6 +70,13 @@ struct TVnFolderSurvey {
 
 // Called for every entry that an extraction has written, in archive order.
 using TVnExtractProgress = std::function<void(const TVnArchiveEntry& entry)>;
+
+// Files that join an extraction's all-or-nothing step: their full target paths, known before it
+// starts, and the writer that creates each (TVnStagedFiles::Create) once every entry is written.
+struct TVnStagedExtras {
+    std::vector<std::string> Targets;
+    std::function<void(TVnStagedFiles& staged)> Write;
+};
 
 // Lookups compare whole paths without regard to ASCII case; an entry that does not exist makes
 // every operation do nothing. A damaged archive (a length or header outside the body, a name that
@@ -93,9 +102,11 @@ public:
     void ExtractFile(const std::string& path, const std::string& folder) override;
     void ExtractFolder(const std::string& path, const std::string& folder) override;
     // One walk: the folder is surveyed (every check above, nothing written), then extracted with
-    // onEntry called after every entry written.
+    // onEntry called after every entry written, and the extras written into the same step.
     void ExtractFolder(const std::string& path, const std::string& folder,
-                       const TVnExtractProgress& onEntry);
+                       const TVnExtractProgress& onEntry, const TVnStagedExtras& extras = {});
+    // Where the program that carries the archive ends: the start of the archive body.
+    int64_t ProgramEnd() const { return FBodyStart; }
     // Checks the folder entry path as ExtractFolder does; false when it is not a folder.
     bool SurveyFolder(const std::string& path, TVnFolderSurvey& survey);
 
@@ -128,7 +139,8 @@ private:
     void ConfirmInside(const std::string& base, const std::string& target) const;
     // From the first entry inside a folder to its end.
     void SurveyLevel(TVnFolderSurvey& survey, size_t prefixLength);
-    void UnpackEntryToFile(TVnStagedFiles& staged, uint32_t size, const std::string& target);
+    // Answers the MD5 of what it wrote.
+    TVnDigest UnpackEntryToFile(TVnStagedFiles& staged, uint32_t size, const std::string& target);
     // base: the absolute target folder; prefix: the archive path of the folder extracted.
     void ExtractLevel(TVnStagedFiles& staged, const std::string& base, const std::string& prefix,
                       const TVnExtractProgress& onEntry);

@@ -1,5 +1,6 @@
 #include "VnSetupMain.h"
 
+#include "VnExitCodes.h"
 #include "VnInstallLog.h"
 #include "VnPackageFile.h"
 #include "VnPublicKey.h"
@@ -49,12 +50,18 @@ int RunSetup(const std::string& programFile, const std::function<void(TfrmMain&)
             form->DoneForm();
             throw;
         }
+        const bool finished = form->Finished();
         form->DoneForm();
         InstallLog().End();
-        return 0;
+        return finished ? VnExitCode::Success : VnExitCode::Cancelled;
+    } catch (const EVnSetupExit& e) {
+        if (*e.what())
+            ShowException(e);
+        InstallLog().End();
+        return e.ExitCode();
     } catch (const std::exception& e) {
         ShowException(e);
         InstallLog().End();
-        return 1;
+        return VnExitCode::Fatal;
     }
 }

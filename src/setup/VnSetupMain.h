@@ -18,6 +18,7 @@ void ShowException(const std::exception& e);
 bool RunEvent(const std::function<void()>& handler);
 
 // The whole program over programFile (the executable, or a package). messageLoop runs the
-// initialised wizard until it closes. Answers the exit code: 0 when the wizard ran to its end,
-// 1 when a failure reached the top-level handler (it has been shown then, unless silent).
+// initialised wizard until it closes. Answers the exit code (VnExitCode): Success when the wizard
+// ran to its end, Cancelled when it closed before; for a failure that reached the top-level
+// handler (shown there, unless it was shown before), the code of an EVnSetupExit, else Fatal.
 int RunSetup(const std::string& programFile, const std::function<void(TfrmMain&)>& messageLoop);

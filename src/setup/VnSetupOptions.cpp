@@ -166,6 +166,54 @@ void CheckLength(const std::string& value, size_t limit, const std::string& name
 
 } // namespace
 
+const char* const SetupUsage =
+    "VNT_Setup.exe [/SILENT | /VERYSILENT] [/SUPPRESSMSGBOXES] [/DIR=\"folder\"] "
+    "[/LANG=en|ru] [/TYPE=full|console] [/TASKS=\"start,service\"] [/ADMIN=name@domain] "
+    "[/PASSWORDFILE=\"file\"] [/LOG=\"file\"] [/LOADINF=\"file\"] [/SAVEINF=\"file\"] "
+    "[/NORESTART] [/CLOSEAPPLICATIONS]\n\n"
+    "/SILENT shows only the progress, /VERYSILENT nothing; /SUPPRESSMSGBOXES shows no message. "
+    "In /TASKS, \"!\" clears a task. The password is read from the first line of the "
+    "/PASSWORDFILE file, never from the command line; answer files hold no password.\n\n"
+    "Exit codes: 0 success, 3010 success with a restart needed, 1602 cancelled, 1603 failed "
+    "(see the log), 1618 another setup is running, 87 a bad switch or answer.";
+
+const char* const UninstallUsage =
+    "VNT_Uninstall.exe [/SILENT | /VERYSILENT] [/SUPPRESSMSGBOXES] [/LOG=\"file\"] "
+    "[/NORESTART]\n\n"
+    "Removes the program files; the configuration, the mail and the logs are kept. /SILENT and "
+    "/VERYSILENT do not ask first.\n\n"
+    "Exit codes: 0 success, 1602 cancelled, 1603 failed (see the log), 1618 another setup is "
+    "running, 87 a bad switch.";
+
+TVnSetupOptions ParseUninstallOptions(const std::vector<std::string>& words) {
+    static const char* const uninstallSwitches[] = {"SILENT",    "VERYSILENT", "SUPPRESSMSGBOXES",
+                                                    "NORESTART", "LOG",        "?"};
+    TVnSetupOptions options;
+    for (const std::string& word : words) {
+        const TVnSwitchWord split = SplitSwitch(word);
+        if (std::none_of(std::begin(uninstallSwitches), std::end(uninstallSwitches),
+                         [&](const char* name) { return SameTextAscii(name, split.Name); }))
+            Refuse(Format("Unknown switch %s", word.c_str()));
+        ApplySwitch(options, split);
+    }
+    return options;
+}
+
+TVnSetupOptions ParseRunSwitches(const std::vector<std::string>& words) {
+    TVnSetupOptions options;
+    for (const std::string& word : words) {
+        try {
+            const TVnSwitchWord split = SplitSwitch(word);
+            const TVnRunSwitch* run = FindByName(RunSwitches, split.Name);
+            // Nothing that reads a file: a refusal must still be reported as asked.
+            if (run && (!run->TakesValue || SameTextAscii(split.Name, "LOG")))
+                ApplySwitch(options, split);
+        } catch (const EVnSetupExit&) {
+        }
+    }
+    return options;
+}
+
 TVnSetupOptions ParseSetupOptions(const std::vector<std::string>& words) {
     TVnSetupOptions options;
     for (const bool answerFiles : {true, false})
@@ -226,6 +274,8 @@ std::string ReadPasswordFile(const std::string& fileName) {
 void CheckAnswers(const TVnInstallAnswers& answers, const TVnAnswerNames& names) {
     CheckLength(answers.Folder, TfrmMain::FolderMaxLength, names.Folder);
     CheckLength(answers.Password, TfrmMain::PasswordMaxLength, names.Password);
+    if (answers.HasPassword && answers.Password.empty())
+        Refuse(Format("%s: the password is empty", names.Password.c_str()));
     if (!answers.Language.empty() &&
         std::none_of(std::begin(OfferedLanguages), std::end(OfferedLanguages),
                      [&](const char* code) { return answers.Language == code; }))

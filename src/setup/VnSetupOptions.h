@@ -28,6 +28,19 @@ struct TVnSetupOptions {
 // CheckAnswers.
 TVnSetupOptions ParseSetupOptions(const std::vector<std::string>& words);
 
+// The uninstaller's switches: /SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /NORESTART, /LOG and /?;
+// any other is refused as ParseSetupOptions refuses it.
+TVnSetupOptions ParseUninstallOptions(const std::vector<std::string>& words);
+
+// Only the switches that decide how a run is shown and logged (/SILENT, /VERYSILENT,
+// /SUPPRESSMSGBOXES and /LOG), with every other word and every fault skipped: how to report the
+// refusals of ParseSetupOptions.
+TVnSetupOptions ParseRunSwitches(const std::vector<std::string>& words);
+
+// The usage shown for /?, by the setup and by the uninstaller.
+extern const char* const SetupUsage;
+extern const char* const UninstallUsage;
+
 // The answer file: a [Setup] section with the keys Dir, Lang, Type, Tasks and Admin, whose values
 // are read as the switches of those names. Never holds a password.
 void LoadAnswers(const std::string& fileName, TVnInstallAnswers& answers);
@@ -41,6 +54,6 @@ std::string ReadPasswordFile(const std::string& fileName);
 struct TVnAnswerNames {
     std::string Folder, Language, Password;
 };
-// The rules of the wizard's pages that need no database: the lengths of its fields and the
-// languages it offers.
+// The rules of the wizard's pages that need no database: the lengths of its fields, a password
+// that is not empty, and the languages it offers.
 void CheckAnswers(const TVnInstallAnswers& answers, const TVnAnswerNames& names);

@@ -1,5 +1,11 @@
 #include "VnUnattended.h"
 
+#include <algorithm>
+
+#include "VnCfgConvertor1.h"
+#include "VnDBConvertor.h"
+#include "VnExitCodes.h"
+#include "VnInstallLog.h"
 #include "VnSetupMain.h"
 #include "VnSysUtils.h"
 #include "fMain.h"
@@ -12,6 +18,12 @@ int TVnConsoleServices::MessageDialog(const std::string& caption, const std::str
 
 namespace {
 
+// The language list's entry for a code; -1 when it is not offered.
+int LanguageIndex(const TfrmMain& form, const std::string& code) {
+    const int index = form.cobLanguage->IndexOfData(TVnLanguage::CodeToData(code));
+    return code.size() == 2 ? index : -1;
+}
+
 // Plays the answers through the pages of an initialised wizard.
 class TVnDriver {
 public:
@@ -20,35 +32,82 @@ public:
         : FForm(form), FAnswers(answers), FPrint(print) {}
 
     void Run() {
+        CheckDatabaseAnswers();
         while (!FForm.Closed()) {
             const int page = FForm.PageIndex();
             Answer(page);
             FPrint(FForm.lblStep->Caption());
             Event([&] { FForm.btnNext->Click(); });
             if (!FForm.Closed() && FForm.PageIndex() == page)
-                throw EAbort(); // the page's action failed and has shown why
+                throw EVnSetupExit(VnExitCode::Fatal, "The wizard did not leave its page");
         }
     }
 
 private:
-    // Runs a user action; a failure has been shown and stops the install.
+    // Runs a user action; a failure has been shown and stops the install: a refused field as a
+    // bad answer, anything else as a failed installation.
     void Event(const std::function<void()>& action) {
-        if (!RunEvent(action))
-            throw EAbort();
+        bool refused = false;
+        const bool done = RunEvent([&] {
+            try {
+                action();
+            } catch (const EVnFieldRefused&) {
+                refused = true;
+                throw;
+            }
+        });
+        if (!done)
+            throw EVnSetupExit(refused ? VnExitCode::BadSwitch : VnExitCode::Fatal, "");
     }
-    // An answer that the wizard cannot take: shown like the wizard's own messages.
+    // An answer that the wizard cannot take.
     [[noreturn]] void Refuse(const std::string& text) {
-        ShowAppMessage(text, MB_ICONERROR_FLAG);
-        throw EAbort();
+        throw EVnSetupExit(VnExitCode::BadSwitch, text);
+    }
+
+    // The answers that the databases decide, checked before anything is written: the
+    // administrator must be a user, and a new database needs a password. The databases that the
+    // folder step will read are read here too, and nothing is logged. Where a first-generation
+    // configuration is still to be imported, its users are known only after the import: the
+    // administrator's page checks then.
+    void CheckDatabaseAnswers() {
+        if (FAnswers.ConsoleOnly)
+            return;
+        const std::string folder = IncludeTrailingPathDelimiter(
+            ExpandFileName(FAnswers.Folder.empty() ? FForm.edtFolder->Text() : FAnswers.Folder));
+        const std::string config = folder + "Config\\";
+        if (!VnPlatform::FileExists(config + "server.cfg") &&
+            !VnPlatform::FileExists(config + "state.cfg") &&
+            VnPlatform::FileExists(folder + LegacyCfgFile))
+            return;
+        TVnDBConvertor convertor(FForm.Archive());
+        std::vector<TVnAdminEntry> users;
+        try {
+            TVnMutedLog muted;
+            convertor.ConvertDatabases(config, "en");
+            convertor.GetAdminList(users);
+        } catch (const std::exception&) {
+            return; // the folder step reports what it cannot read, in the folder's log
+        }
+        if (!FAnswers.Admin.empty() &&
+            std::none_of(users.begin(), users.end(), [&](const TVnAdminEntry& user) {
+                return SameTextAscii(user.Text, FAnswers.Admin);
+            }))
+            RefuseUnknownAdmin();
+        if (convertor.NewDatabase() && !FAnswers.HasPassword)
+            Refuse(Format("There is no configuration in \"%s\" yet: the administrator's password "
+                          "is required",
+                          folder.c_str()));
+    }
+    [[noreturn]] void RefuseUnknownAdmin() {
+        Refuse(Format("User \"%s\" is not in the list of users", FAnswers.Admin.c_str()));
     }
 
     void Answer(int page) {
         switch (page) {
         case TfrmMain::pgLanguage:
             if (!FAnswers.Language.empty()) {
-                const int index =
-                    FForm.cobLanguage->IndexOfData(TVnLanguage::CodeToData(FAnswers.Language));
-                if (index < 0 || FAnswers.Language.size() != 2)
+                const int index = LanguageIndex(FForm, FAnswers.Language);
+                if (index < 0)
                     Refuse(Format("Language \"%s\" is not offered", FAnswers.Language.c_str()));
                 if (index != FForm.cobLanguage->ItemIndex())
                     Event([&] { FForm.cobLanguage->Select(index); });
@@ -59,7 +118,8 @@ private:
                 Event([&] { FForm.chbAccept->Click(); });
             break;
         case TfrmMain::pgFolder:
-            FForm.edtFolder->Type(FAnswers.Folder);
+            if (!FAnswers.Folder.empty())
+                FForm.edtFolder->Type(FAnswers.Folder);
             Event([&] {
                 (FAnswers.ConsoleOnly ? FForm.rbtConsoleSetup : FForm.rbtFullSetup)->Click();
             });
@@ -85,7 +145,7 @@ private:
                 if (SameTextAscii(admins.Items()[i].Text, FAnswers.Admin))
                     index = i;
             if (index < 0)
-                Refuse(Format("User \"%s\" is not in the list of users", FAnswers.Admin.c_str()));
+                RefuseUnknownAdmin();
             if (index != admins.ItemIndex())
                 Event([&] { admins.Select(index); });
         }
@@ -104,6 +164,36 @@ private:
 
 } // namespace
 
+void PlayAnswers(TfrmMain& form, const TVnInstallAnswers& answers,
+                 const std::function<void(const std::string&)>& print) {
+    TVnDriver(form, answers, print).Run();
+}
+
+void PresetAnswers(TfrmMain& form, const TVnInstallAnswers& answers) {
+    const int language = answers.Language.empty() ? -1 : LanguageIndex(form, answers.Language);
+    if (language >= 0 && language != form.cobLanguage->ItemIndex())
+        form.cobLanguage->Select(language);
+    if (!answers.Folder.empty())
+        form.edtFolder->SetText(answers.Folder);
+    (answers.ConsoleOnly ? form.rbtConsoleSetup : form.rbtFullSetup)->SetChecked(true);
+    form.chbStartServer->SetChecked(answers.StartServer);
+    form.chbRegisterService->SetChecked(answers.StartServer && answers.RegisterService);
+}
+
+TVnInstallAnswers AnswersOfForm(const TfrmMain& form) {
+    TVnInstallAnswers answers;
+    answers.Folder = form.edtFolder->Text();
+    answers.ConsoleOnly = form.rbtConsoleSetup->Checked();
+    answers.Language = form.Language()->Language();
+    const int admin = form.cobAdmin->ItemIndex();
+    if (!answers.ConsoleOnly && admin >= 0)
+        answers.Admin = form.cobAdmin->Items()[admin].Text;
+    answers.StartServer = form.chbStartServer->Checked();
+    answers.RegisterService =
+        form.chbRegisterService->Visible() ? form.chbRegisterService->Checked() : true;
+    return answers;
+}
+
 int RunUnattended(const std::string& package, const TVnInstallAnswers& answers,
                   TVnUIServices& services, const std::function<void(const std::string&)>& print) {
     TVnUIServicesScope scope(services);
@@ -112,6 +202,6 @@ int RunUnattended(const std::string& package, const TVnInstallAnswers& answers,
             if (isFolder)
                 print("Extracting " + path);
         };
-        TVnDriver(form, answers, print).Run();
+        PlayAnswers(form, answers, print);
     });
 }

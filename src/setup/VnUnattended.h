@@ -7,8 +7,10 @@
 
 #include "VnVisUtils.h"
 
+class TfrmMain;
+
 struct TVnInstallAnswers {
-    std::string Folder;       // typed into the folder field
+    std::string Folder;       // typed into the folder field; empty: the wizard's default
     bool ConsoleOnly = false; // "Install only console"
     std::string Language;     // "en" or "ru"; empty: the user's default
     std::string Admin;        // name@domain; empty: the administrator the wizard selects
@@ -25,15 +27,26 @@ public:
     explicit TVnConsoleServices(std::function<void(const std::string&)> print)
         : FPrint(std::move(print)) {}
     int MessageDialog(const std::string& caption, const std::string& text, unsigned flags) override;
-    bool BrowseForFolder(const std::string& title, std::string& path) override { return false; }
 
 private:
     std::function<void(const std::string&)> FPrint;
 };
 
-// Runs the whole program (RunSetup) over package with the services installed. Every page's step
-// label and every extracted folder go to print. Answers the exit code: 0 after Finish, 1 when the
-// package is damaged, a page's action failed (its message has been shown) or an answer does not
-// fit the wizard's choices.
+// Plays the answers through the pages of an initialised wizard, as a user would click and type,
+// with every page's step label given to print. Raises EVnSetupExit: VnExitCode::BadSwitch when a
+// page refuses an answer (the page's message has been shown, or the reason is the exception's
+// message), VnExitCode::Fatal when a page's action failed (its message has been shown).
+void PlayAnswers(TfrmMain& form, const TVnInstallAnswers& answers,
+                 const std::function<void(const std::string&)>& print);
+
+// The answers as the starting values of the window's pages: language, folder, kind and tasks.
+void PresetAnswers(TfrmMain& form, const TVnInstallAnswers& answers);
+
+// The answers that the wizard holds now: what a user chose, for an answer file. No password.
+TVnInstallAnswers AnswersOfForm(const TfrmMain& form);
+
+// Runs the whole program (RunSetup) over package with the services installed and the answers
+// played (PlayAnswers). Every page's step label and every extracted folder go to print. Answers
+// the exit code of RunSetup.
 int RunUnattended(const std::string& package, const TVnInstallAnswers& answers,
                   TVnUIServices& services, const std::function<void(const std::string&)>& print);

@@ -1,9 +1,11 @@
 #include "Win32View.h"
 
 #include <algorithm>
+#include <memory>
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include "VnSetupMain.h"
 #include "VnSysUtils.h"
@@ -92,6 +94,61 @@ bool IsFollowingRadio(const TVnControl& control) {
     return dynamic_cast<TVnRadioButton*>(siblings[static_cast<size_t>(radio->TabOrder()) - 1]);
 }
 
+// Gives the focus back, once a modal box has closed, to the window that had it.
+class TFocusKeeper {
+public:
+    TFocusKeeper() : FFocus(GetFocus()) {}
+    ~TFocusKeeper() {
+        if (FFocus && IsWindow(FFocus))
+            SetFocus(FFocus);
+    }
+    TFocusKeeper(const TFocusKeeper&) = delete;
+    TFocusKeeper& operator=(const TFocusKeeper&) = delete;
+
+private:
+    HWND FFocus;
+};
+
+// The calling thread in a single-threaded COM apartment for the object's lifetime, as the shell's
+// dialogs require; a thread already in COM stays as it is.
+class TComApartment {
+public:
+    TComApartment()
+        : FJoined(SUCCEEDED(
+              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~TComApartment() {
+        if (FJoined)
+            CoUninitialize();
+    }
+    TComApartment(const TComApartment&) = delete;
+    TComApartment& operator=(const TComApartment&) = delete;
+
+private:
+    bool FJoined;
+};
+
+struct TShellMemoryFree {
+    void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
+};
+// An item of the shell's namespace, in memory that the shell allocated.
+using TItemIdList = std::unique_ptr<ITEMIDLIST, TShellMemoryFree>;
+
+// The file-system folder that the user picks under the computer's drives; empty when the user
+// cancels or the item is no file-system folder.
+std::wstring PickFolder(HWND owner, const std::wstring& title) {
+    ITEMIDLIST* drives = nullptr;
+    SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &drives);
+    const TItemIdList root(drives);
+    BROWSEINFOW info = {};
+    info.hwndOwner = owner;
+    info.pidlRoot = root.get();
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    const TItemIdList picked(SHBrowseForFolderW(&info));
+    wchar_t folder[MAX_PATH] = {};
+    return picked && SHGetPathFromIDListW(picked.get(), folder) ? folder : L"";
+}
+
 } // namespace
 
 // ---- Text and scale -----------------------------------------------------------------------
@@ -151,18 +208,27 @@ int TVnWin32Services::MessageDialog(const std::string& caption, const std::strin
     // A message with the error icon reports a failure, told in paths and texts of the system;
     // every other message, and every caption, is a text of the wizard.
     const bool failure = (flags & MB_ICONMASK) == MB_ICONERROR;
-    HWND owner = nullptr;
-    if (FView) {
-        FView->Sync(); // what the model changed is on the screen before the box opens
-        owner = FView->Handle();
-    }
-    HWND focus = GetFocus();
-    const int answer =
-        MessageBoxW(owner, Widen(text, failure ? SystemCodePage : LanguageCodePage).c_str(),
-                    Widen(caption, LanguageCodePage).c_str(), flags);
-    if (focus && IsWindow(focus))
-        SetFocus(focus);
-    return answer;
+    HWND owner = ModalOwner();
+    const TFocusKeeper focus;
+    return MessageBoxW(owner, Widen(text, failure ? SystemCodePage : LanguageCodePage).c_str(),
+                       Widen(caption, LanguageCodePage).c_str(), flags);
+}
+
+// The title is the label of the folder field, a text of the language file; the folder is a path.
+bool TVnWin32Services::BrowseForFolder(const std::string& title, std::string& path) {
+    const TComApartment com;
+    HWND owner = ModalOwner();
+    const TFocusKeeper focus;
+    const std::wstring folder = PickFolder(owner, Widen(title, LanguageCodePage));
+    path = folder.empty() ? "" : IncludeTrailingPathDelimiter(Narrow(folder, SystemCodePage));
+    return !folder.empty();
+}
+
+HWND TVnWin32Services::ModalOwner() {
+    if (!FView)
+        return nullptr;
+    FView->Sync();
+    return FView->Handle();
 }
 
 TVnSize TVnWin32Services::TextExtent(const std::string& text, bool bold, int wrapWidth) {

@@ -1,7 +1,7 @@
 // The Windows view of the wizard: one window per control of the model, kept in step with it after
 // every event, and the user's clicks and keys handed back to the model as its events. Also the
-// services of the Windows user interface (message boxes over the wizard, measurements in the
-// dialog font, the busy cursor, repainting during a long action).
+// services of the Windows user interface (message boxes and the folder picker over the wizard,
+// measurements in the dialog font, the busy cursor, repainting during a long action).
 //
 // The view is the boundary of two conversions. Text: the model's bytes become UTF-16 here (texts
 // of the language file from Windows-1251, paths and texts of the system from the system's ANSI
@@ -37,6 +37,8 @@ public:
     TVnWin32Services& operator=(const TVnWin32Services&) = delete;
 
     int MessageDialog(const std::string& caption, const std::string& text, unsigned flags) override;
+    // The shell's folder picker, rooted at the computer's drives.
+    bool BrowseForFolder(const std::string& title, std::string& path) override;
     // In design units, whatever the DPI: measured in the scaled font, rounded up.
     TVnSize TextExtent(const std::string& text, bool bold, int wrapWidth) override;
     void SetBusy(bool busy) override;
@@ -57,6 +59,8 @@ private:
         HFONT Normal = nullptr, Bold = nullptr, Link = nullptr;
     };
     static void Delete(TFonts& fonts);
+    // The owner of a modal box: the wizard's window, once it shows what the model changed.
+    HWND ModalOwner();
 
     int FDpi = 96;
     TFonts FFonts, FRetired;

@@ -9,7 +9,10 @@
 #include "VnExtraction.h"
 #include "VnInstallLog.h"
 #include "VnPackageFile.h"
+#include "VnRegistration.h"
+#include "VnRemoval.h"
 #include "VnSignature.h"
+#include "VnStagedFiles.h"
 #include "VnSysUtils.h"
 #include "VnUnpack.h"
 
@@ -144,6 +147,7 @@ void TfrmMain::InitForm(const std::string& packageFile) {
 }
 
 void TfrmMain::InitForm(TVnPackageFile& package) {
+    FPackage = &package;
     SetErrorReporter(
         [](const std::string& text) { ShowAppMessage(WithFullStop(text), MB_ICONERROR_FLAG); });
     FAdministrator = UIServices().IsAdministrator();
@@ -168,6 +172,7 @@ void TfrmMain::DoneForm() {
     FLanguage.reset();
     FArchive.reset();
     FOwnedPackage.reset();
+    FPackage = nullptr;
 }
 
 void TfrmMain::AdjustForm() {
@@ -195,8 +200,13 @@ void TfrmMain::AdjustForm() {
     memAgreement->SetReadOnly(true);
 
     edtFolder->SetMaxLength(FolderMaxLength);
+    // The folder of a registered installation, else the default under the program files.
+    TVnRegistration registered;
+    VnPlatform::RegistryRoot root;
     const std::string programFiles = UIServices().ProgramFilesFolder();
-    edtFolder->SetText(programFiles.empty() ? "" : programFiles + "\\VantroMS\\");
+    edtFolder->SetText(FindRegistration(registered, root) ? registered.Folder
+                       : programFiles.empty()             ? ""
+                                                          : programFiles + "\\VantroMS\\");
     lblFolderInfo->SetWordWrap(true);
     lblFolderImportant->SetBold(true);
     bvlSetupType->SetShape(TVnBevel::TShape::TopLine);
@@ -325,7 +335,7 @@ void TfrmMain::CheckField(bool ok, TVnWinControl& control, const std::string& fi
     control.SetVisible(true);
     control.SetFocus();
     ShowAppMessage(FormatText(Text(stFieldError), fieldName), MB_OK_FLAG);
-    throw EAbort();
+    throw EVnFieldRefused();
 }
 
 // ---- Install actions ----------------------------------------------------------------------
@@ -384,6 +394,7 @@ void TfrmMain::AdminAction() {
 }
 
 void TfrmMain::FinishAction() {
+    Register();
     if (chbStartServer->Checked()) {
         // The program's path is quoted: a folder with blanks must not make the system try a
         // program named after the path's first word.
@@ -398,7 +409,21 @@ void TfrmMain::FinishAction() {
         const bool started = UIServices().StartProgram(commandLine);
         InstallLog().Write(started ? ltStarted : ltNotStarted, commandLine.c_str());
     }
+    FFinished = true;
     Close();
+}
+
+void TfrmMain::Register() {
+    TVnRegistration registration;
+    registration.DisplayName = ProductVersionName;
+    registration.Folder = Folder();
+    registration.Language = FLanguage->Language();
+    registration.ConsoleOnly = FRecord.ConsoleOnly;
+    for (const TVnRecordedFile& file : FRecord.Files)
+        registration.InstalledBytes += file.Size;
+    const bool machine = RegisterInstallation(registration) == VnPlatform::RegistryRoot::Machine;
+    InstallLog().Write(ltRegistered, machine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER",
+                       UninstallKeyName);
 }
 
 void TfrmMain::ExtractPayload(const std::string& path, const std::string& folder) {
@@ -417,24 +442,58 @@ void TfrmMain::ExtractPayload(const std::string& path, const std::string& folder
     };
     std::optional<TBusy> busy;
     TVnFolderSurvey extracted;
-    const bool found = ExtractPackageFolder(
-        *FArchive, path, folder, FTexts->ExtractionTexts(),
-        [&](const TVnFolderSurvey& survey) {
-            extracted = survey;
-            busy.emplace(*this);
-            prgInstall->SetMax(static_cast<int>(survey.Files));
-            if (OnExtract)
-                OnExtract(path, true);
-        },
-        [&](const TVnArchiveEntry& entry) {
-            if (!entry.IsFolder) {
-                prgInstall->SetPosition(prgInstall->Position() + 1);
-                UIServices().Repaint();
-            }
-            if (OnExtract)
-                OnExtract(entry.Path, entry.IsFolder);
-        });
-    if (found)
+    // The record as the step will commit it: the previous installations' (a damaged one gives way
+    // to this installation's alone), and every entry written now, relative to the folder.
+    TVnInstallRecord record;
+    const bool updated = [&] {
+        try {
+            return ReadInstallRecord(Folder(), record);
+        } catch (const std::exception&) {
+            record = TVnInstallRecord();
+            return false;
+        }
+    }();
+    record.Language = FLanguage->Language();
+    record.ConsoleOnly = ConsoleSetup() && (!updated || record.ConsoleOnly);
+    const std::string base = folder.substr(Folder().size()); // "" or "VNT_Admin\"
+    if (!base.empty())
+        record.AddFolder(ExcludeTrailingPathDelimiter(base));
+    const std::string uninstaller = UninstallerImage(*FPackage, FArchive->ProgramEnd());
+    TVnExtractionHooks hooks;
+    hooks.CloseHolders = OnFilesInUse;
+    hooks.OnStart = [&](const TVnFolderSurvey& survey) {
+        extracted = survey;
+        busy.emplace(*this);
+        prgInstall->SetMax(static_cast<int>(survey.Files));
+        if (OnExtract)
+            OnExtract(path, true);
+    };
+    hooks.OnEntry = [&](const TVnArchiveEntry& entry) {
+        const std::string relative = base + entry.Path.substr(path.size() + 1);
+        if (entry.IsFolder) {
+            record.AddFolder(relative);
+        } else {
+            record.AddFile({relative, entry.Size, DigestText(entry.Digest)});
+            prgInstall->SetPosition(prgInstall->Position() + 1);
+            UIServices().Repaint();
+        }
+        if (OnExtract)
+            OnExtract(entry.Path, entry.IsFolder);
+    };
+    hooks.Extras.Targets = {Folder() + UninstallerName, Folder() + InstallRecordName};
+    hooks.Extras.Write = [&](TVnStagedFiles& staged) {
+        record.AddFile({UninstallerName, uninstaller.size(), BytesDigestText(uninstaller)});
+        for (const auto& [target, bytes] :
+             {std::make_pair(hooks.Extras.Targets[0], uninstaller),
+              std::make_pair(hooks.Extras.Targets[1], record.Text())}) {
+            const std::unique_ptr<TVnFileStream> file = staged.Create(target);
+            file->WriteBuffer(bytes.data(), bytes.size());
+            file->Flush();
+        }
+    };
+    if (ExtractPackageFolder(*FArchive, path, folder, FTexts->ExtractionTexts(), hooks)) {
+        FRecord = record;
         InstallLog().Write(ltExtracted, folder.c_str(), std::to_string(extracted.Files).c_str(),
                            std::to_string(extracted.Bytes).c_str());
+    }
 }

@@ -6,14 +6,19 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "VnControls.h"
+#include "VnInstallRecord.h"
 #include "VnTLanguage.h"
 #include "VnVisUtils.h"
 
 class TVnArchive;
 class TVnDBConvertor;
 class TVnPackageFile;
+
+// A field that the page refuses: its message has been shown, and the event ends silently.
+class EVnFieldRefused : public EAbort {};
 
 // The product name and version: used only in the title.
 extern const char* const ProductVersionName; // "Vantro Mail Server 3.08"
@@ -47,15 +52,22 @@ public:
     // Next: the action of the page being left, then the next page (or the end).
     void NextClick();
     // A failed check shows the field message for a control that is showing and enabled,
-    // focuses it and ends the event handler silently (EAbort).
+    // focuses it and ends the event handler silently (EVnFieldRefused).
     void CheckField(bool ok, TVnWinControl& control, const std::string& fieldName);
 
     bool Administrator() const { return FAdministrator; }
+    // The last page's action ran: the wizard closed at its end, not cancelled.
+    bool Finished() const { return FFinished; }
+    // The payload archive (between InitForm and DoneForm).
+    TVnArchive& Archive() const { return *FArchive; }
     TVnTLanguage* Language() const { return FLanguage.get(); }
     int Margin() const { return FMargin; }
 
     // Called for every entry extracted from the payload, with its path in the archive.
     std::function<void(const std::string& entryPath, bool isFolder)> OnExtract;
+    // Called with the files of an extraction that other programs hold open, before they are
+    // refused; it may close those programs. Unset: the files are refused at once.
+    std::function<void(const std::vector<std::string>& files)> OnFilesInUse;
 
     // The controls, named as in the language file.
     TVnNotebook* ntbMain;
@@ -120,8 +132,11 @@ private:
     void AdminAction();
     void FinishAction();
     // The package folder's one-pass extraction, its free space checked first, with a step of the
-    // progress bar after every file.
+    // progress bar after every file; the uninstaller and the updated installation record are
+    // written in the same step.
     void ExtractPayload(const std::string& path, const std::string& folder);
+    // The Uninstall key of the finished installation.
+    void Register();
     // A text of the wizard's table in the current language.
     const std::string& Text(TVnSetupText index) const { return FTexts->Text(index); }
     bool ConsoleSetup() const { return rbtConsoleSetup->Checked(); }
@@ -129,6 +144,10 @@ private:
 
     TVnListBox* FAgreementBox;
     bool FAdministrator = false;
+    bool FFinished = false;
+    TVnPackageFile* FPackage = nullptr;
+    // What the installations put into the folder, as last committed.
+    TVnInstallRecord FRecord;
     int FMargin = 0;
     std::unique_ptr<TVnPackageFile> FOwnedPackage;
     std::unique_ptr<TVnArchive> FArchive;

@@ -41,6 +41,15 @@ std::array<std::string, ltCount> Texts = {
     "Console configuration \"%s\" is damaged (%s): kept as \"%s\" and replaced by the template",
     "Started: %s",
     "Could not start: %s",
+    "Service %s stopped for the installation",
+    "Service %s did not stop: %s",
+    "Service %s started again",
+    "Service %s could not be started again: %s",
+    "Service %s deleted",
+    "Service %s could not be deleted: %s",
+    "Programs holding %s files asked to close: %s",
+    "Answers saved to \"%s\"",
+    "Entry in Apps written: %s\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s",
     "Message: %s",
 };
 
@@ -68,35 +77,48 @@ const std::string& InstallLogText(TVnLogText text) {
 }
 
 void TVnInstallLog::Begin() {
-    FFileName.clear();
-    FPending.clear();
+    FLog.FileName.clear();
+    FLog.Pending.clear();
+    FCopy.Pending.clear();
 }
 
 void TVnInstallLog::SetFolder(const std::string& folder) {
     // Absolute: the installation changes the current directory.
-    FFileName = IncludeTrailingPathDelimiter(ExpandFileName(folder)) + LogFileName;
+    FLog.FileName = IncludeTrailingPathDelimiter(ExpandFileName(folder)) + LogFileName;
 }
 
 void TVnInstallLog::Add(const std::string& line) {
+    if (FMuted)
+        return;
     std::string text = Timestamp() + "  ";
     for (char c : line)
         text += c == '\r' || c == '\n' ? ' ' : c;
-    FPending.push_back(text + "\r\n");
+    text += "\r\n";
+    FLog.Pending.push_back(text);
+    if (!FCopy.FileName.empty())
+        FCopy.Pending.push_back(text);
 }
 
-void TVnInstallLog::Flush() {
-    if (FFileName.empty() || FPending.empty() ||
-        !VnPlatform::DirectoryExists(ExtractFileDir(FFileName)))
+void TVnInstallLog::TTarget::Flush() {
+    if (FileName.empty() || Pending.empty())
         return;
     try {
-        std::string text = VnPlatform::FileExists(FFileName) ? ReadFileText(FFileName) : "";
-        for (const std::string& line : FPending)
+        std::string text = VnPlatform::FileExists(FileName) ? ReadFileText(FileName) : "";
+        for (const std::string& line : Pending)
             text += line;
-        WriteFileAtomic(FFileName, text);
-        FPending.clear();
+        WriteFileAtomic(FileName, text);
+        Pending.clear();
     } catch (const std::exception&) {
         // The lines wait for the next flush; the installation goes on.
     }
+}
+
+void TVnInstallLog::Flush() {
+    if (!FCopy.FileName.empty() && !FCopy.Pending.empty())
+        VnPlatform::CreateDirectory(ExtractFileDir(FCopy.FileName)); // one level, as a log's place
+    FCopy.Flush();
+    if (!FLog.FileName.empty() && VnPlatform::DirectoryExists(ExtractFileDir(FLog.FileName)))
+        FLog.Flush();
 }
 
 void TVnInstallLog::End() {

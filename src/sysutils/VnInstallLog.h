@@ -45,6 +45,15 @@ enum TVnLogText {
     ltConsoleDamaged,       // console configuration damaged: kept as .bak, the template
     ltStarted,              // program started
     ltNotStarted,           // program could not be started
+    ltServiceStopped,       // a service of the folder stopped for the installation
+    ltServiceNotStopped,    // a service that did not stop, with the reason (a message)
+    ltServiceStarted,       // a stopped service started again
+    ltServiceNotStarted,    // a stopped service that could not be started again, with the reason
+    ltServiceDeleted,       // a service of the folder deleted
+    ltServiceNotDeleted,    // a service that could not be deleted, with the reason (a message)
+    ltHoldersClosed,        // the programs holding files asked to close, with the result word
+    ltAnswersSaved,         // the answers written to an answer file
+    ltRegistered,           // the entry in Apps: root key, key name
     ltMessage,              // a message shown to the user
     ltCount
 };
@@ -60,7 +69,10 @@ public:
     void Begin();
     // The installation folder; the log is its VNT_Setup.log.
     void SetFolder(const std::string& folder);
-    const std::string& FileName() const { return FFileName; }
+    const std::string& FileName() const { return FLog.FileName; }
+    // A copy of every line from now on, appended to fileName at every flush whether or not the
+    // folder exists; empty: no copy.
+    void SetCopy(const std::string& fileName) { FCopy.FileName = fileName; }
 
     // A line from a text of the table filled with its arguments by FormatText.
     template <class... TArgs> void Write(TVnLogText text, const TArgs&... args) {
@@ -68,6 +80,8 @@ public:
     }
     // A line as it is; its line breaks become blanks.
     void Add(const std::string& line);
+    // While muted, lines are dropped (TVnMutedLog).
+    void SetMuted(bool muted) { FMuted = muted; }
     // Appends the pending lines when the folder exists; otherwise they wait.
     void Flush();
     // Flush, then the run ends: whatever could not be written is dropped.
@@ -77,9 +91,26 @@ public:
     int Run(const std::string& folder, const std::function<int()>& work);
 
 private:
-    std::string FFileName;
-    std::vector<std::string> FPending;
+    // A file and the lines that wait for it.
+    struct TTarget {
+        std::string FileName;
+        std::vector<std::string> Pending;
+        // Appends the pending lines; they wait for the next flush when that fails.
+        void Flush();
+    };
+    TTarget FLog; // VNT_Setup.log in the folder
+    TTarget FCopy;
+    bool FMuted = false;
 };
 
 // The log of the process.
 TVnInstallLog& InstallLog();
+
+// The log of the process muted for the object's lifetime: for work that only looks ahead.
+class TVnMutedLog {
+public:
+    TVnMutedLog() { InstallLog().SetMuted(true); }
+    ~TVnMutedLog() { InstallLog().SetMuted(false); }
+    TVnMutedLog(const TVnMutedLog&) = delete;
+    TVnMutedLog& operator=(const TVnMutedLog&) = delete;
+};

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace VnPlatform {
 
@@ -19,6 +20,7 @@ enum : uint32_t {
     ERROR_LOCK_VIOLATION_CODE = 33,
     ERROR_FILE_EXISTS_CODE = 80,
     ERROR_ALREADY_EXISTS_CODE = 183,
+    ERROR_TIMEOUT_CODE = 1460,
 };
 
 uint32_t LastError();
@@ -55,6 +57,8 @@ bool FlushFile(FileHandle file);
 void CloseFile(FileHandle file);
 
 bool FileExists(const std::string& path);
+// The path itself is a symbolic link, a junction or another reparse point (never followed).
+bool IsLink(const std::string& path);
 bool DirectoryExists(const std::string& path);
 bool CreateDirectory(const std::string& path);
 bool RemoveDirectory(const std::string& path);
@@ -90,6 +94,53 @@ bool GetExitCodeProcess(const ProcessInfo& info, uint32_t& exitCode);
 bool TerminateProcess(ProcessInfo& info, uint32_t exitCode);
 void CloseProcess(ProcessInfo& info);
 
+// Services and the programs that hold files: what an upgrade of a running installation needs.
+struct ServiceEntry {
+    std::string Name;        // the service's key name
+    std::string ProgramFile; // its program file: the binary path without quotes and arguments
+    bool Running = false;    // in any state but stopped
+};
+// The services of the local Service Control Manager whose program file lies in folder or below
+// it (compared case-insensitively, as full paths).
+bool ServicesInFolder(const std::string& folder, std::vector<ServiceEntry>& services);
+// Asks a service to stop and waits until it reports SERVICE_STOPPED, at most `milliseconds`; a
+// service already stopped answers true at once. ERROR_TIMEOUT_CODE when the time ran out.
+bool StopService(const std::string& name, uint32_t milliseconds);
+// Starts a service without waiting for it to run; one that is already running counts as started.
+bool StartService(const std::string& name);
+// Marks a service for deletion; the system removes it once it has stopped and no handle is open.
+bool DeleteService(const std::string& name);
+// Asks the Restart Manager to close the programs that hold any of files open, and waits for it.
+// True when none holds them any more.
+bool CloseFileHolders(const std::vector<std::string>& files);
+
+// A global named mutex, held by the calling process until released or until it ends. An invalid
+// handle when another process holds it (ERROR_ALREADY_EXISTS_CODE, or ERROR_ACCESS_DENIED_CODE
+// when its owner's rights keep the caller out) or the system refuses it.
+using MutexHandle = intptr_t;
+constexpr MutexHandle InvalidMutex = 0;
+MutexHandle HoldNamedMutex(const std::string& name);
+void ReleaseNamedMutex(MutexHandle mutex);
+
+// The product's key under Software\Microsoft\Windows\CurrentVersion\Uninstall, in the 32-bit
+// view of the registry (the view of the shipped 32-bit setup, whatever the build).
+enum class RegistryRoot { Machine, User }; // HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER
+struct RegistryValue {
+    std::string Name;
+    bool IsNumber = false; // REG_DWORD Number, else REG_SZ Text
+    std::string Text;
+    uint32_t Number = 0;
+};
+// Creates the key when absent and sets the values (other values of the key stay).
+bool WriteUninstallKey(RegistryRoot root, const std::string& key,
+                       const std::vector<RegistryValue>& values);
+// Every REG_SZ and REG_DWORD value of the key; false when the key does not exist
+// (ERROR_FILE_NOT_FOUND).
+bool ReadUninstallKey(RegistryRoot root, const std::string& key,
+                      std::vector<RegistryValue>& values);
+// Deletes the key with its values; true when it is gone, also when it never existed.
+bool DeleteUninstallKey(RegistryRoot root, const std::string& key);
+
 // Security, shell and locale.
 // Membership of the calling thread in the built-in administrators group; false when a system call
 // fails (the error code then tells which).
@@ -100,9 +151,6 @@ uint16_t UserDefaultLangID();
 // CompareStringA with the user's default locale and NORM_IGNORECASE: true for CSTR_EQUAL.
 bool SameTextLocale(const std::string& a, const std::string& b);
 void ShellOpen(const std::string& target);
-// The folder picker rooted at the computer's drives; true and a path without trailing separator
-// when the user picks a file-system folder.
-bool BrowseForFolder(const std::string& title, std::string& path);
 // A message box over the application's window; answers the button id (1 = OK).
 int MessageBox(const std::string& caption, const std::string& text, unsigned flags);
 

@@ -3,19 +3,23 @@
 
 #include "VnCp1251.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <map>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -25,6 +29,9 @@ namespace VnPlatform {
 namespace {
 
 thread_local uint32_t LastErrorCode = 0;
+
+// No Service Control Manager here: every service name is unknown.
+constexpr uint32_t ERROR_SERVICE_DOES_NOT_EXIST_CODE = 1060;
 
 // errno values for which a Windows code exists; others become a customer code carrying errno.
 constexpr uint32_t CustomerBit = 0x20000000;
@@ -186,6 +193,10 @@ std::string ErrorText(uint32_t code) {
         return "Cannot create a file when that file already exists.\r\n";
     case 206:
         return "The filename or extension is too long.\r\n";
+    case ERROR_SERVICE_DOES_NOT_EXIST_CODE:
+        return "The specified service does not exist as an installed service.\r\n";
+    case ERROR_TIMEOUT_CODE:
+        return "This operation returned because the timeout period expired.\r\n";
     default:
         if (code & CustomerBit)
             return std::string(std::strerror(static_cast<int>(code & ~CustomerBit))) + "\r\n";
@@ -307,6 +318,14 @@ void CloseFile(FileHandle file) {
 bool FileExists(const std::string& path) {
     struct stat st;
     return ::stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool IsLink(const std::string& path) {
+    std::string native = NativePath(path);
+    while (native.size() > 1 && native.back() == '/')
+        native.pop_back(); // lstat of "link/" would follow the link
+    struct stat st;
+    return ::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
@@ -510,6 +529,128 @@ void CloseProcess(ProcessInfo& info) {
     info = ProcessInfo();
 }
 
+bool ServicesInFolder(const std::string&, std::vector<ServiceEntry>& services) {
+    services.clear();
+    return Succeed();
+}
+
+bool StopService(const std::string&, uint32_t) {
+    SetLastError(ERROR_SERVICE_DOES_NOT_EXIST_CODE);
+    return false;
+}
+
+bool StartService(const std::string&) {
+    SetLastError(ERROR_SERVICE_DOES_NOT_EXIST_CODE);
+    return false;
+}
+
+bool DeleteService(const std::string&) {
+    SetLastError(ERROR_SERVICE_DOES_NOT_EXIST_CODE);
+    return false;
+}
+
+bool CloseFileHolders(const std::vector<std::string>&) {
+    return Succeed();
+}
+
+namespace {
+
+// The lock file that stands for a named mutex: the name with every character outside
+// [A-Za-z0-9._-] replaced by "_", in the temporary folder.
+std::string MutexLockFile(const std::string& name) {
+    std::string file = name;
+    for (char& c : file) {
+        const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+        if (!kept)
+            c = '_';
+    }
+    return TempFolder() + file + ".lock";
+}
+
+} // namespace
+
+// The handle is the descriptor plus one, never 0. The lock goes with the descriptor; the file
+// stays, as removing it could race with another process that has just opened it.
+MutexHandle HoldNamedMutex(const std::string& name) {
+    const int fd = ::open(MutexLockFile(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        Fail();
+        return InvalidMutex;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK)
+            SetLastError(ERROR_ALREADY_EXISTS_CODE);
+        else
+            Fail(error);
+        return InvalidMutex;
+    }
+    Succeed();
+    return fd + 1;
+}
+
+void ReleaseNamedMutex(MutexHandle mutex) {
+    if (mutex != InvalidMutex)
+        ::close(static_cast<int>(mutex - 1));
+}
+
+namespace {
+
+// The uninstall keys of this process: no registry here, and nothing outlives the process.
+using TUninstallKeys = std::map<std::pair<RegistryRoot, std::string>, std::vector<RegistryValue>>;
+
+TUninstallKeys& UninstallKeys() {
+    static TUninstallKeys keys;
+    return keys;
+}
+
+// A key's place in the map: the registry ignores letter case in key names.
+TUninstallKeys::key_type UninstallKeyId(RegistryRoot root, const std::string& key) {
+    std::string name = key;
+    for (char& c : name)
+        c = static_cast<char>(VnCp1251::UpperCase(static_cast<unsigned char>(c)));
+    return {root, name};
+}
+
+// Adds a value, or gives its data to the one of the same name in any letter case, which keeps
+// its name as the registry does.
+void MergeValue(std::vector<RegistryValue>& values, const RegistryValue& value) {
+    const auto same = std::find_if(values.begin(), values.end(), [&value](const RegistryValue& v) {
+        return VnCp1251::SameText(v.Name, value.Name);
+    });
+    if (same == values.end())
+        values.push_back(value);
+    else
+        *same = {same->Name, value.IsNumber, value.Text, value.Number};
+}
+
+} // namespace
+
+bool WriteUninstallKey(RegistryRoot root, const std::string& key,
+                       const std::vector<RegistryValue>& values) {
+    std::vector<RegistryValue>& stored = UninstallKeys()[UninstallKeyId(root, key)];
+    for (const RegistryValue& value : values)
+        MergeValue(stored, value);
+    return Succeed();
+}
+
+bool ReadUninstallKey(RegistryRoot root, const std::string& key,
+                      std::vector<RegistryValue>& values) {
+    values.clear();
+    const auto found = UninstallKeys().find(UninstallKeyId(root, key));
+    if (found == UninstallKeys().end())
+        return Fail(ENOENT);
+    values = found->second;
+    return Succeed();
+}
+
+bool DeleteUninstallKey(RegistryRoot root, const std::string& key) {
+    UninstallKeys().erase(UninstallKeyId(root, key));
+    return Succeed();
+}
+
 bool CheckAdministrators(bool& member) {
     member = ::geteuid() == 0;
     return Succeed();
@@ -542,11 +683,6 @@ bool SameTextLocale(const std::string& a, const std::string& b) {
 void ShellOpen(const std::string& target) {
     // No desktop shell to hand the target to; say what would have been opened.
     std::fprintf(stderr, "open: %s\n", target.c_str());
-}
-
-bool BrowseForFolder(const std::string& title, std::string& path) {
-    path.clear();
-    return false;
 }
 
 int MessageBox(const std::string& caption, const std::string& text, unsigned flags) {

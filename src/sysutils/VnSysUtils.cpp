@@ -234,16 +234,6 @@ void OpenWithShell(const std::string& target) {
     VnPlatform::ShellOpen(target);
 }
 
-bool BrowseForFolder(const std::string& title, std::string& path) {
-    std::string picked;
-    if (!VnPlatform::BrowseForFolder(title, picked) || picked.empty()) {
-        path.clear();
-        return false;
-    }
-    path = IncludeTrailingPathDelimiter(picked);
-    return true;
-}
-
 // ---- Strings ------------------------------------------------------------------------------
 
 std::string WithFullStop(const std::string& s) {

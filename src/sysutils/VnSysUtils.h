@@ -158,8 +158,6 @@ bool RunProcess(const std::string& commandLine, bool hidden, uint32_t timeoutMs,
                 uint32_t* exitCode = nullptr);
 bool CheckAdminRights();
 void OpenWithShell(const std::string& target);
-// The folder picker; on success path ends with a separator.
-bool BrowseForFolder(const std::string& title, std::string& path);
 
 // ---- Strings ------------------------------------------------------------------------------
 

@@ -20,8 +20,9 @@ int TVnUIServices::MessageDialog(const std::string& caption, const std::string& 
     return VnPlatform::MessageBox(caption, text, flags);
 }
 
-bool TVnUIServices::BrowseForFolder(const std::string& title, std::string& path) {
-    return ::BrowseForFolder(title, path);
+bool TVnUIServices::BrowseForFolder(const std::string&, std::string& path) {
+    path.clear();
+    return false;
 }
 
 void TVnUIServices::OpenWithShell(const std::string& target) {

@@ -16,7 +16,8 @@ class TVnUIServices : public TVnTextMeasure {
 public:
     // Answers the id of the pressed button (1 = OK).
     virtual int MessageDialog(const std::string& caption, const std::string& text, unsigned flags);
-    // True and a path with a trailing separator when the user picks a folder.
+    // True and a path with a trailing separator when the user picks a folder. The picker belongs
+    // to the window's services: the default has none.
     virtual bool BrowseForFolder(const std::string& title, std::string& path);
     // Opens a document or address with the shell.
     virtual void OpenWithShell(const std::string& target);
@@ -52,7 +53,12 @@ private:
 
 // Message box flags of the platform.
 constexpr unsigned MB_OK_FLAG = 0x00;
+constexpr unsigned MB_YESNO_FLAG = 0x04;
 constexpr unsigned MB_ICONERROR_FLAG = 0x10;
+constexpr unsigned MB_ICONQUESTION_FLAG = 0x20;
+// The buttons a message box answers.
+constexpr int MB_IDOK = 1;
+constexpr int MB_IDYES = 6;
 
 std::string GetCaption(const TVnControl& control);
 // The control and every parent up to the top window are visible.

@@ -24,7 +24,7 @@ int CmdExtract(const std::vector<std::string>& words) {
         throw EVnException(
             Format("Entry \"%s\" not found in \"%s\"", path.c_str(), package.FileName().c_str()));
     if (entry.IsFolder) {
-        ExtractPackageFolder(archive, path, target, TVnExtractionTexts(), nullptr, nullptr);
+        ExtractPackageFolder(archive, path, target, TVnExtractionTexts(), {});
     } else {
         CheckFreeSpace(target, entry.Size, TVnExtractionTexts());
         // ExtractFile itself stays silent when the folder cannot be made.

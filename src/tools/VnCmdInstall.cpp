@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "VnCommands.h"
+#include "VnExitCodes.h"
 #include "VnSetupOptions.h"
 #include "VnSysUtils.h"
 #include "VnUnattended.h"
@@ -51,5 +52,7 @@ int CmdInstall(const std::vector<std::string>& words) {
         std::fflush(stdout);
     };
     TVnInstallServices services(print);
-    return RunUnattended(args.Positional()[0], answers, services, print);
+    const int code = RunUnattended(args.Positional()[0], answers, services, print);
+    // A process's status keeps 8 bits: a bad answer is 87, any other failure 1.
+    return code == VnExitCode::Success || code == VnExitCode::BadSwitch ? code : 1;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "VnCommands.h"
+#include "VnExitCodes.h"
 #include "VnSysUtils.h"
 
 namespace {
@@ -18,6 +19,7 @@ const TVnCommandEntry Commands[] = {
     {"install", CmdInstall,
      "install PACKAGE --dir DIR [--console-only] [--lang en|ru] [--admin NAME@DOMAIN] "
      "[--password TEXT | --password-file FILE] [--no-start] [--no-service]"},
+    {"uninstall", CmdUninstall, "uninstall FOLDER"},
     {"encode-password", CmdEncodePassword, "encode-password TEXT"},
     {"upgrade", CmdUpgrade,
      "upgrade FOLDER --package PACKAGE --lang CODE [--admin NAME@DOMAIN] [--password TEXT] "
@@ -49,7 +51,9 @@ int main(int argc, char** argv) {
             return command.Run(std::vector<std::string>(argv + 2, argv + argc));
         } catch (const std::exception& e) {
             std::fprintf(stderr, "vntsetup %s: %s\n", command.Name, OneLine(e.what()).c_str());
-            return 1;
+            const auto* refused = dynamic_cast<const EVnSetupExit*>(&e);
+            return refused && refused->ExitCode() == VnExitCode::BadSwitch ? refused->ExitCode()
+                                                                           : 1;
         }
     }
     std::fprintf(stderr, "vntsetup: unknown command \"%s\"\n", argv[1]);

@@ -10,7 +10,7 @@
 #   5. an installation over an older one whose server another process holds open: the folder
 #      page's message names the file and nothing changes; Next after the file is released
 #      installs;
-#   6. a package with one changed byte in its payload: the corrupted message, exit code 1.
+#   6. a package with one changed byte in its payload: the corrupted message, exit code 1603.
 # It checks the installed files, the databases, the console configuration and the stand-in
 # monitor's log, and keeps a screenshot (PNG) of every page under the screenshot folder.
 #
@@ -31,17 +31,19 @@ SHOTS="${3:-$WIN/e2e-screenshots}"
 VNTSETUP="$NATIVE/src/tools/vntsetup"
 STUB="$WIN/src/VNT_Setup.exe"
 PAYLOAD="$WIN/payload"
+RUNWAIT="$WIN/tests/deploy/VnRunWait.exe"
 WORK="$(mktemp -d /tmp/vnt-e2e.XXXXXX)"
 source "$ROOT/tests/support/wine_build.sh"
 FAILED=0
 
 fail() { echo "FAIL: $*"; FAILED=1; }
 pass() { echo "ok:   $*"; }
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 for tool in "$WINE" xvfb-run xdotool import; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
-for file in "$VNTSETUP" "$STUB" "$PAYLOAD/Setup/VNT_Monitor.exe"; do
+for file in "$VNTSETUP" "$STUB" "$RUNWAIT" "$PAYLOAD/Setup/VNT_Monitor.exe"; do
     [ -e "$file" ] || { echo "FAIL: $file is missing (build vntsetup, VNT_Setup and vn_payload)"; exit 1; }
 done
 # Wine's loader must be able to run here at all.
@@ -72,11 +74,8 @@ run_wizard() {
 #!/usr/bin/env bash
 export WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEARCH=$ARCH LC_ALL=$locale
 cd "$WORK"
-"$WINE" "$package" &
-PID=\$!
-echo \$PID >"$WORK/pid-$name"
-wait \$PID
-echo \$? >"$WORK/rc-$name"
+# The exit code in full: Wine's own exit status keeps its low 8 bits only.
+"$WINE" "$RUNWAIT" "$(winpath "$package")" | tr -d '\r' >"$WORK/rc-$name"
 "$WINESERVER" -w
 EOF
     chmod +x "$WORK/inner-$name.sh"
@@ -301,7 +300,7 @@ data[stub + (len(data) - stub) // 2] ^= 1
 open(sys.argv[2], 'wb').write(data)
 EOF
 rc=$(run_wizard corrupted en_US.UTF-8 script_corrupted "$WORK/Damaged.exe" | tail -1)
-[ "$rc" = 1 ] && pass "damaged package: exit code 1" || fail "damaged package: exit code $rc"
+[ "$rc" = 1603 ] && pass "damaged package: exit code 1603" || fail "damaged package: exit code $rc"
 [ -e "$WORK/prefix-corrupted/drive_c/Program Files/VantroMS" ] &&
     fail "damaged package: something was installed"
 [ -s "$SHOTS/corrupted-message.png" ] || fail "damaged package: no screenshot"

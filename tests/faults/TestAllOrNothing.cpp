@@ -49,7 +49,7 @@ std::string MakePackage(const TTempFolder& scratch, const std::string& name,
 bool Extract(const std::string& package, const std::string& folder) {
     try {
         TVnArchive archive(package, SignatureSize);
-        ExtractPackageFolder(archive, "Setup", folder, TVnExtractionTexts(), nullptr, nullptr);
+        ExtractPackageFolder(archive, "Setup", folder, TVnExtractionTexts(), {});
         return true;
     } catch (const Exception&) {
         return false;
@@ -155,7 +155,7 @@ protected:
     void OldInstallation() {
         std::filesystem::remove_all(Target.Path() + "Vantro");
         TVnArchive archive(DemoPackage(), SignatureSize);
-        ExtractPackageFolder(archive, "Setup", Folder(), TVnExtractionTexts(), nullptr, nullptr);
+        ExtractPackageFolder(archive, "Setup", Folder(), TVnExtractionTexts(), {});
         WriteBytes(Folder() + "VantroMS.exe", "old server");
         WriteBytes(Folder() + "Config\\server.cfg",
                    VnFixture::WriteDatabase(VnFixture::ServerTables(), 2039));

@@ -2,6 +2,7 @@
 
 #include "PackageTestSupport.h"
 #include "VnArchiveWriter.h"
+#include "VnRegistration.h"
 #include "VnSetupMain.h"
 #include "VnSysUtils.h"
 
@@ -57,6 +58,8 @@ void WizardTest::TearDown() {
 
 void RestoreProcessState(const std::string& oldDirectory) {
     VnPlatform::SetCurrentDirectory(oldDirectory);
+    for (const auto root : {VnPlatform::RegistryRoot::Machine, VnPlatform::RegistryRoot::User})
+        VnPlatform::DeleteUninstallKey(root, UninstallKeyName);
     SetErrorReporter(nullptr);
     MsgFileNotFound = "File \"%s\" not found";
     MsgFileCorrupted = "File \"%s\" corrupted";

@@ -45,7 +45,7 @@ public:
 const std::string& DemoPackage();
 
 // After a test that ran the setup: the current directory, the error reporter and the messages
-// of start-up as they were.
+// of start-up as they were, and no Uninstall key (on Windows: the test machine's own is removed).
 void RestoreProcessState(const std::string& oldDirectory);
 
 // A wizard form initialised on the demo package, with scripted services in force.

@@ -44,7 +44,7 @@ TEST_F(WizardTest, AServerHeldOpenByAnotherProcessStopsTheFolderPageUntilItIsRel
     const std::string folder = ExpandFileName(Target / "Vantro\\");
     {
         TVnArchive archive(DemoPackage(), SignatureSize);
-        ExtractPackageFolder(archive, "Setup", folder, TVnExtractionTexts(), nullptr, nullptr);
+        ExtractPackageFolder(archive, "Setup", folder, TVnExtractionTexts(), {});
     }
     WriteBytes(folder + "VantroMS.exe", "old server");
     const auto before = FolderContents(folder);

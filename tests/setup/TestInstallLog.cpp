@@ -5,6 +5,7 @@
 #include "SetupTestSupport.h"
 #include "VnCp1251.h"
 #include "VnCrypt.h"
+#include "VnExitCodes.h"
 #include "VnInstallLog.h"
 #include "VnSysUtils.h"
 #include "VnUnattended.h"
@@ -94,6 +95,9 @@ TEST_F(InstallLogTest, AFullInstallLogsEveryActionAndNoPassword) {
             "Console configuration \"" + f +
                 "VNT_Admin\\VNT_Admin.cfg\" not found or empty: made from the template",
             "Written \"" + f + "VNT_Admin\\VNT_Admin.cfg\"",
+            "Entry in Apps written: "
+            "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+            "VantroMailServer",
             "Started: \"" + f + "VNT_Monitor.exe\" /start /service"}),
         Actions());
     const std::string log = ReadBytes(Folder() + "VNT_Setup.log");
@@ -147,7 +151,7 @@ TEST_F(InstallLogTest, LinesAreInTheLanguageOfTheMessages) {
 
 TEST_F(InstallLogTest, AFailedInstallLogsItsMessageOnceTheFolderExists) {
     WriteBytes(Folder() + "Config\\server.cfg", "<vnt-db ver=\"3.08\"><table name=\"Main\">");
-    EXPECT_EQ(1, Install());
+    EXPECT_EQ(VnExitCode::Fatal, Install());
     const std::vector<std::string> actions = Actions();
     ASSERT_FALSE(actions.empty());
     EXPECT_EQ("Message: Incorrect XML data.", actions.back());
@@ -158,7 +162,10 @@ TEST_F(InstallLogTest, ARunThatFailsBeforeTheFolderExistsLogsNothing) {
     WriteBytes(Target.Path() + "file", "a file, not a folder");
     TVnInstallAnswers answers;
     answers.Folder = Target.Path() + "file\\Vantro";
-    EXPECT_EQ(1, RunUnattended(DemoPackage(), answers, Services, [](const std::string&) {}));
+    answers.HasPassword = true;
+    answers.Password = "pw";
+    EXPECT_EQ(VnExitCode::Fatal,
+              RunUnattended(DemoPackage(), answers, Services, [](const std::string&) {}));
     EXPECT_FALSE(PathExists(Target.Path() + "file\\Vantro"));
     EXPECT_FALSE(Services.Messages.empty());
     // Nor does a later run into another folder carry its lines.
@@ -230,8 +237,8 @@ TEST_F(InstallLogTest, AMistypedTranslationIsShownAsItIs) {
     ASSERT_EQ(0, RunUnattended(Target / "typo.exe", answers, Services, print));
     EXPECT_EQ("Step %s of %d", printed.at(0));
     EXPECT_TRUE(Logged("Full installation into %d%n"));
-    answers.Folder.clear();
-    EXPECT_EQ(1, RunUnattended(Target / "typo.exe", answers, Services, print));
+    answers.Password.clear();
+    EXPECT_EQ(VnExitCode::BadSwitch, RunUnattended(Target / "typo.exe", answers, Services, print));
     EXPECT_EQ("Field %s%s", Services.Messages.at(0).Text);
 }
 

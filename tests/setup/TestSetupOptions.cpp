@@ -193,7 +193,7 @@ TEST_F(VntsetupPasswordFileTest, ThePasswordOfTheFileIsStoredAndExcludesTheOptio
     WriteBytes(file, "S3cret pw\r\nsecond line\r\n");
     EXPECT_EQ(1, Install({"--password-file", file, "--password", "pw"}));
     EXPECT_EQ("vntsetup install: Options --password and --password-file exclude each other\n", Err);
-    EXPECT_EQ(1, Install({"--password-file", file + ".none"}));
+    EXPECT_EQ(VnExitCode::BadSwitch, Install({"--password-file", file + ".none"}));
     EXPECT_TRUE(EndsWith(Err, ".none\" cannot be read\n")) << Err;
     EXPECT_FALSE(PathExists(Folder()));
 

@@ -5,6 +5,7 @@
 #include "PackageTestSupport.h"
 #include "SetupTestSupport.h"
 #include "VnCp1251.h"
+#include "VnExitCodes.h"
 #include "VnSysUtils.h"
 #include "VnUnattended.h"
 
@@ -55,12 +56,30 @@ TEST_F(UnattendedTest, RelativePackageAndFolderAreTakenFromTheStartingFolder) {
     EXPECT_TRUE(PathExists(Target.Path() + "rel\\VNT_Admin\\VNT_Admin.cfg"));
 }
 
-TEST_F(UnattendedTest, MissingPasswordOnANewDatabaseFailsWithTheFieldMessage) {
+TEST_F(UnattendedTest, AnswersThatTheDatabasesRefuseEndBeforeAnythingIsWritten) {
     TVnInstallAnswers answers;
     answers.Folder = Target.Path() + "x";
     answers.Language = "ru";
-    EXPECT_EQ(1, Run(DemoPackage(), answers));
-    ASSERT_FALSE(Services.Messages.empty());
+    EXPECT_EQ(VnExitCode::BadSwitch, Run(DemoPackage(), answers));
+    ASSERT_EQ(1u, Services.Messages.size());
+    EXPECT_EQ("There is no configuration in \"" + ExpandFileName(answers.Folder) +
+                  "\\\" yet: the administrator's password is required.",
+              Services.Messages[0].Text);
+    EXPECT_TRUE(Lines.empty());
+    EXPECT_FALSE(PathExists(answers.Folder));
+
+    answers.HasPassword = true;
+    answers.Password = "pw";
+    answers.Admin = "nobody@nowhere";
+    EXPECT_EQ(VnExitCode::BadSwitch, Run(DemoPackage(), answers));
+    EXPECT_EQ("User \"nobody@nowhere\" is not in the list of users.",
+              Services.Messages.back().Text);
+    EXPECT_FALSE(PathExists(answers.Folder));
+
+    // An empty password passes to the page, which refuses it in its own words.
+    answers.Admin.clear();
+    answers.Password.clear();
+    EXPECT_EQ(VnExitCode::BadSwitch, Run(DemoPackage(), answers));
     EXPECT_EQ(VN_CP1251("Поле \"Пароль администратора:\" содержит некорректное значение."),
               Services.Messages.back().Text);
     EXPECT_TRUE(Printed(VN_CP1251("Шаг 4 из 5")));
@@ -95,12 +114,10 @@ TEST_F(UnattendedTest, UnknownAnswersAreRefused) {
     TVnInstallAnswers answers;
     answers.Folder = Target.Path() + "u";
     answers.Language = "de";
-    EXPECT_EQ(1, Run(DemoPackage(), answers));
-    EXPECT_EQ("Language \"de\" is not offered", Services.Messages.back().Text);
-    answers.Language = "";
-    answers.Admin = "nobody@nowhere";
-    EXPECT_EQ(1, Run(DemoPackage(), answers));
-    EXPECT_EQ("User \"nobody@nowhere\" is not in the list of users", Services.Messages.back().Text);
+    answers.HasPassword = true;
+    answers.Password = "pw";
+    EXPECT_EQ(VnExitCode::BadSwitch, Run(DemoPackage(), answers));
+    EXPECT_EQ("Language \"de\" is not offered.", Services.Messages.back().Text);
 }
 
 TEST_F(UnattendedTest, DamagedPackageStopsBeforeAnythingWithTheEnglishMessage) {
@@ -111,7 +128,7 @@ TEST_F(UnattendedTest, DamagedPackageStopsBeforeAnythingWithTheEnglishMessage) {
     Services.PrimaryLanguage = 0x19;
     TVnInstallAnswers answers;
     answers.Folder = Target.Path() + "d";
-    EXPECT_EQ(1, Run(damaged, answers));
+    EXPECT_EQ(VnExitCode::Fatal, Run(damaged, answers));
     ASSERT_EQ(1u, Services.Messages.size());
     EXPECT_EQ("File \"" + ExpandFileName(damaged) + "\" corrupted.", Services.Messages[0].Text);
     EXPECT_EQ("Setup of Vantro Mail Server 3.08", Services.Messages[0].Caption);
@@ -120,7 +137,7 @@ TEST_F(UnattendedTest, DamagedPackageStopsBeforeAnythingWithTheEnglishMessage) {
     EXPECT_FALSE(PathExists(Target.Path() + "d"));
 }
 
-TEST_F(UnattendedTest, FailureWhileBuildingTheFormIsShownAndEndsWithOne) {
+TEST_F(UnattendedTest, FailureWhileBuildingTheFormIsShownAndIsFatal) {
     // A signed package whose payload lacks the welcome image.
     const std::string payload = Target.Path() + "payload\\";
     WriteBytes(payload + "VNT_Setup.lng", ReadBytes(SourcePath("payload") + "\\VNT_Setup.lng"));
@@ -128,7 +145,7 @@ TEST_F(UnattendedTest, FailureWhileBuildingTheFormIsShownAndEndsWithOne) {
     WritePackage(Target / "stub.exe", payload, Target / "noimage.exe", TestKeySigner());
     TVnInstallAnswers answers;
     answers.Folder = Target.Path() + "i";
-    EXPECT_EQ(1, Run(Target / "noimage.exe", answers));
+    EXPECT_EQ(VnExitCode::Fatal, Run(Target / "noimage.exe", answers));
     ASSERT_EQ(1u, Services.Messages.size());
     EXPECT_EQ("Bitmap image is not valid.", Services.Messages[0].Text);
     EXPECT_EQ("Setup of Vantro Mail Server 3.08", Services.Messages[0].Caption);
@@ -143,6 +160,10 @@ protected:
     };
 
     TResult Install(const std::string& folder, const std::string& password) {
+        return Run("install \"" + DemoPackage() + "\" --dir \"" + folder + "\" --password " +
+                   password + " --no-start");
+    }
+    TResult Run(const std::string& arguments) {
         // A Windows build run by Wine gets the build host's path, which Wine shows on drive Z:.
         std::string program = VNT_VNTSETUP;
 #ifdef _WIN32
@@ -150,9 +171,8 @@ protected:
             program = "Z:" + program;
 #endif
         const std::string err = FScratch / "err.txt";
-        std::string command = "\"" + program + "\" install \"" + DemoPackage() + "\" --dir \"" +
-                              folder + "\" --password " + password + " --no-start >\"" +
-                              (FScratch / "out.txt") + "\" 2>\"" + err + "\"";
+        std::string command = "\"" + program + "\" " + arguments + " >\"" + (FScratch / "out.txt") +
+                              "\" 2>\"" + err + "\"";
 #ifdef _WIN32
         std::replace(command.begin(), command.end(), '/', '\\');
         command = "\"" + command + "\""; // cmd /c takes off the outer quotes only
@@ -176,20 +196,33 @@ protected:
 TEST_F(VntsetupInstallTest, AnswersLongerThanTheFieldsAreRefusedBeforeAnything) {
     const std::string folder = FTarget / "p";
     TResult result = Install(folder, std::string(TfrmMain::PasswordMaxLength + 1, 'x'));
-    EXPECT_EQ(1, result.ExitCode);
+    EXPECT_EQ(VnExitCode::BadSwitch, result.ExitCode);
     EXPECT_EQ("vntsetup install: Option --password is longer than 64 characters\n", result.Err);
     EXPECT_FALSE(PathExists(folder));
 
     std::string longFolder = FTarget.Path();
     longFolder.resize(TfrmMain::FolderMaxLength + 1, 'd');
     result = Install(longFolder, "pw");
-    EXPECT_EQ(1, result.ExitCode);
+    EXPECT_EQ(VnExitCode::BadSwitch, result.ExitCode);
     EXPECT_EQ("vntsetup install: Option --dir is longer than 260 characters\n", result.Err);
     EXPECT_FALSE(PathExists(longFolder.substr(0, TfrmMain::FolderMaxLength)));
 
     result = Install(folder, std::string(TfrmMain::PasswordMaxLength, 'x'));
     EXPECT_EQ(0, result.ExitCode) << result.Err;
     EXPECT_TRUE(PathExists(folder + "\\Config\\server.cfg"));
+}
+
+TEST_F(VntsetupInstallTest, UninstallRemovesTheProgramFilesAndKeepsTheData) {
+    const std::string folder = FTarget / "u";
+    ASSERT_EQ(0, Install(folder, "pw").ExitCode);
+    WriteBytes(folder + "\\WWW\\mine.html", "the user's");
+    const TResult result = Run("uninstall \"" + folder + "\"");
+    EXPECT_EQ(0, result.ExitCode) << result.Err;
+    for (const char* removed : {"VantroMS.exe", "VNT_Admin\\VNT_Admin.exe", "VNT_Uninstall.exe"})
+        EXPECT_FALSE(PathExists(folder + "\\" + removed)) << removed;
+    for (const char* kept : {"Config\\server.cfg", "VNT_Admin\\VNT_Admin.cfg", "WWW\\mine.html"})
+        EXPECT_TRUE(PathExists(folder + "\\" + kept)) << kept;
+    EXPECT_EQ(1, Run("uninstall \"" + folder + "\"").ExitCode); // no record now
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Starts a package under Wine, inside an X server, and prints what the setup showed first:
 #   "wizard"          the wizard's window (then the prefix's programs are ended);
-#   "message exit N"  a message box, closed with Enter, and the setup's exit code;
+#   "message exit N"  a message box, closed with Enter, and the setup's exit code in full (read
+#                     by RUNWAIT, VnRunWait.exe of the Windows build);
 #   "no window"       nothing within two minutes (the screen is saved as SCREENSHOT).
 #
 # usage: setup_window.sh PACKAGE SCREENSHOT
-#   (WINE, WINESERVER and WINEPREFIX set; the prefix opens its programs in a virtual desktop)
+#   (WINE, WINESERVER, WINEPREFIX and RUNWAIT set; the prefix opens its programs in a virtual
+#   desktop)
 set -uo pipefail
 title='Setup of Vantro Mail Server 3.08'
 
@@ -24,7 +26,8 @@ setup_window() {
     return 1
 }
 
-"$WINE" "$1" >/dev/null 2>&1 &
+code=$(mktemp)
+"$WINE" "$RUNWAIT" "Z:${1//\//\\}" 2>/dev/null | tr -d '\r' >"$code" &
 setup=$!
 for i in $(seq 1 120); do
     shown=$(setup_window) && break
@@ -41,7 +44,7 @@ message*)
     sleep 1
     xdotool key Return
     wait "$setup"
-    echo "message exit $?"
+    echo "message exit $(cat "$code")"
     ;;
 *)
     echo "no window"
@@ -50,4 +53,5 @@ message*)
     ;;
 esac
 wait "$setup" 2>/dev/null
+rm -f "$code"
 "$WINESERVER" -w

@@ -30,7 +30,8 @@ VNTSETUP="$NATIVE/src/tools/vntsetup"
 STUB="$WIN/src/VNT_Setup.exe"
 PAYLOAD="$WIN/payload"
 source "$ROOT/tests/support/wine_build.sh"
-export WINE WINESERVER
+RUNWAIT="$WIN/tests/deploy/VnRunWait.exe"
+export WINE WINESERVER RUNWAIT
 PASSED=0 FAILED=0
 
 pass() { echo "ok:   $*"; PASSED=$((PASSED + 1)); }
@@ -218,7 +219,7 @@ output=$("$VNTSETUP" verify "$FORMS/damaged.exe" 2>&1)
 rc=$?
 check "damaged: verify refuses a changed archive byte (exit 1, corrupted)" \
     test "$rc:$(grep -c corrupted <<<"$output")" = 1:1
-check_window damaged "message exit 1"
+check_window damaged "message exit 1603"
 
 echo "$PASSED passed, $FAILED failed"
 if [ "$FAILED" = 0 ] && [ -z "$KEEP_WORK" ]; then

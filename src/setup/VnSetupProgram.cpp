@@ -1,0 +1,224 @@
+#include "VnSetupProgram.h"
+
+#include "VnExitCodes.h"
+#include "VnInstallLog.h"
+#include "VnPlatform.h"
+#include "VnRegistration.h"
+#include "VnRemoval.h"
+#include "VnSetupMain.h"
+#include "VnSetupOptions.h"
+#include "VnStoppedServices.h"
+#include "VnSysUtils.h"
+#include "fMain.h"
+
+const char* const SetupMutexName = "Global\\VantroMailServerSetup";
+
+namespace {
+
+// The services of a silent run: the window's, with no folder picker, no busy cursor, and message
+// boxes only when they may wait for a person (every message is logged before it is shown).
+class TVnSilentServices : public TVnUIServices {
+public:
+    TVnSilentServices(TVnUIServices& window, bool suppressMessageBoxes)
+        : FWindow(window), FSuppress(suppressMessageBoxes) {}
+    int MessageDialog(const std::string& caption, const std::string& text,
+                      unsigned flags) override {
+        // The first button is the default answer: OK, or Yes.
+        return !FSuppress                     ? FWindow.MessageDialog(caption, text, flags)
+               : (flags & MB_YESNO_FLAG) != 0 ? MB_IDYES
+                                              : MB_IDOK;
+    }
+    void OpenWithShell(const std::string& target) override {}
+    bool IsAdministrator() override { return FWindow.IsAdministrator(); }
+    bool StartProgram(const std::string& commandLine) override {
+        return FWindow.StartProgram(commandLine);
+    }
+    std::string ProgramFilesFolder() override { return FWindow.ProgramFilesFolder(); }
+    unsigned UserPrimaryLanguage() override { return FWindow.UserPrimaryLanguage(); }
+
+private:
+    TVnUIServices& FWindow;
+    bool FSuppress;
+};
+
+// The product's global mutex, held for the object's lifetime.
+class TVnSetupLock {
+public:
+    TVnSetupLock() : FMutex(VnPlatform::HoldNamedMutex(SetupMutexName)) {}
+    ~TVnSetupLock() { VnPlatform::ReleaseNamedMutex(FMutex); }
+    TVnSetupLock(const TVnSetupLock&) = delete;
+    TVnSetupLock& operator=(const TVnSetupLock&) = delete;
+    bool Held() const { return FMutex != VnPlatform::InvalidMutex; }
+
+private:
+    VnPlatform::MutexHandle FMutex;
+};
+
+// The log's copy (/LOG) for the object's lifetime. Absolute: the installation changes the
+// current directory.
+class TVnLogCopy {
+public:
+    explicit TVnLogCopy(const std::string& fileName) {
+        InstallLog().SetCopy(fileName.empty() ? "" : ExpandFileName(fileName));
+    }
+    ~TVnLogCopy() { InstallLog().SetCopy(""); }
+    TVnLogCopy(const TVnLogCopy&) = delete;
+    TVnLogCopy& operator=(const TVnLogCopy&) = delete;
+};
+
+// What every run sets up from the switches that decide how it is shown and logged: the log's
+// copy, and the services in force, silent ones for /SILENT and /VERYSILENT.
+class TVnRunSettings {
+public:
+    TVnRunSettings(const std::vector<std::string>& words, const TVnSetupFrontEnd& frontEnd)
+        : FSwitches(ParseRunSwitches(words)), FLogCopy(FSwitches.LogFile),
+          FSilentServices(*frontEnd.WindowServices, FSwitches.SuppressMessageBoxes),
+          FScope(Silent() ? FSilentServices : *frontEnd.WindowServices) {}
+    bool Silent() const { return FSwitches.Mode != TVnRunMode::Window; }
+
+private:
+    TVnSetupOptions FSwitches;
+    TVnLogCopy FLogCopy;
+    TVnSilentServices FSilentServices;
+    TVnUIServicesScope FScope;
+};
+
+// A run that ends before the wizard: its reason logged and shown, its exit code.
+int EndEarly(const EVnSetupExit& exit) {
+    InstallLog().Begin();
+    ShowException(exit);
+    InstallLog().End();
+    return exit.ExitCode();
+}
+
+// The silent run of an initialised wizard: the services of the folder stopped and other holders
+// of its files closed when asked, then the answers played through the pages.
+void RunSilently(TfrmMain& form, const TVnSetupOptions& options, const TVnSetupFrontEnd& frontEnd) {
+    const bool shown = options.Mode == TVnRunMode::Silent && frontEnd.ShowProgress;
+    const auto progress = [&](const std::string& step) {
+        if (shown)
+            frontEnd.ShowProgress(step, form.prgInstall->Position(), form.prgInstall->Max());
+    };
+    form.OnExtract = [&](const std::string&, bool) { progress(form.lblStep->Caption()); };
+    TVnStoppedServices stopped(InstallServiceTexts());
+    if (options.CloseApplications) {
+        const std::string& folder = options.Answers.Folder;
+        stopped.Stop(IncludeTrailingPathDelimiter(
+            ExpandFileName(folder.empty() ? form.edtFolder->Text() : folder)));
+        form.OnFilesInUse = CloseFileHolders;
+    }
+    PlayAnswers(form, options.Answers, progress);
+}
+
+} // namespace
+
+int RunSetupProgram(const std::string& programFile, const std::vector<std::string>& words,
+                    const TVnSetupFrontEnd& frontEnd) {
+    ApplicationTitle() = Format("Setup of %s", ProductVersionName);
+    const TVnRunSettings settings(words, frontEnd);
+    const bool silent = settings.Silent();
+
+    TVnSetupOptions options;
+    try {
+        options = ParseSetupOptions(words);
+    } catch (const EVnSetupExit& e) {
+        return EndEarly(e);
+    }
+    if (options.Help) {
+        ShowMessageBox(ApplicationTitle(), SetupUsage, MB_OK_FLAG);
+        return VnExitCode::Success;
+    }
+    const std::string saveInf = options.SaveInf.empty() ? "" : ExpandFileName(options.SaveInf);
+    TVnSetupLock lock;
+    if (!lock.Held())
+        return EndEarly(EVnSetupExit(VnExitCode::AnotherSetupRunning,
+                                     Format("Another setup of %s is running", ProductVersionName)));
+
+    return RunSetup(programFile, [&](TfrmMain& form) {
+        if (silent) {
+            RunSilently(form, options, frontEnd);
+        } else {
+            PresetAnswers(form, options.Answers);
+            frontEnd.MessageLoop(form);
+        }
+        if (form.Finished() && !saveInf.empty()) {
+            SaveAnswers(saveInf, AnswersOfForm(form));
+            InstallLog().Write(ltAnswersSaved, saveInf);
+        }
+    });
+}
+
+namespace {
+
+// The removal after the confirmation, in the record's language.
+int RemoveInstallation(const std::string& folder, const TVnInstallRecord& record,
+                       const TVnUninstallTexts& texts) {
+    InstallLog().Add(FormatText(texts.Start, folder));
+    TVnStoppedServices services({texts.ServiceStopped, texts.ServiceNotStopped,
+                                 texts.ServiceStarted, texts.ServiceNotStarted,
+                                 texts.ServiceDeleted, texts.ServiceNotDeleted});
+    services.Stop(folder);
+    const std::vector<std::string> held = HeldRecordedFiles(folder, record);
+    if (!held.empty())
+        throw EVnSetupExit(VnExitCode::Fatal, FormatText(texts.InUse, held[0]));
+    services.DeleteAll(folder);
+    RemoveRecorded(folder, record, texts);
+    if (RemoveRegistration(folder))
+        InstallLog().Add(FormatText(texts.KeyRemoved, UninstallKeyName));
+    return VnExitCode::Success;
+}
+
+} // namespace
+
+int RunUninstallProgram(const std::string& folder, const std::vector<std::string>& words,
+                        const TVnSetupFrontEnd& frontEnd) {
+    const TVnRunSettings settings(words, frontEnd);
+    const bool silent = settings.Silent();
+    TVnInstallRecord record;
+    bool recorded = false;
+    try {
+        recorded = ReadInstallRecord(folder, record);
+    } catch (const std::exception&) {
+    }
+    const TVnUninstallTexts& texts =
+        UninstallTexts(recorded                                     ? record.Language
+                       : UIServices().UserPrimaryLanguage() == 0x19 ? "ru"
+                                                                    : "en");
+    ApplicationTitle() = FormatText(texts.Title, ProductVersionName);
+    try {
+        const TVnSetupOptions options = ParseUninstallOptions(words);
+        if (options.Help) {
+            ShowMessageBox(ApplicationTitle(), UninstallUsage, MB_OK_FLAG);
+            return VnExitCode::Success;
+        }
+    } catch (const EVnSetupExit& e) {
+        return EndEarly(e);
+    }
+    TVnSetupLock lock;
+    if (!lock.Held())
+        return EndEarly(EVnSetupExit(VnExitCode::AnotherSetupRunning,
+                                     Format("Another setup of %s is running", ProductVersionName)));
+    InstallLog().Begin();
+    InstallLog().SetFolder(folder);
+    int code = VnExitCode::Cancelled;
+    try {
+        if (!recorded)
+            throw EVnSetupExit(VnExitCode::Fatal,
+                               FormatText(texts.NoRecord, folder + InstallRecordName));
+        const std::string shown = ExcludeTrailingPathDelimiter(folder);
+        if (silent ||
+            ShowMessageBox(ApplicationTitle(), FormatText(texts.Confirm, ProductVersionName, shown),
+                           MB_YESNO_FLAG | MB_ICONQUESTION_FLAG) == MB_IDYES)
+            code = RemoveInstallation(folder, record, texts);
+        if (code == VnExitCode::Success && !silent)
+            ShowAppMessage(FormatText(texts.Done, ProductVersionName, shown), MB_OK_FLAG);
+    } catch (const EVnSetupExit& e) {
+        ShowException(e);
+        code = e.ExitCode();
+    } catch (const std::exception& e) {
+        ShowException(e);
+        code = VnExitCode::Fatal;
+    }
+    InstallLog().End();
+    return code;
+}

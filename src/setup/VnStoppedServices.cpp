@@ -1,0 +1,77 @@
+#include "VnStoppedServices.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "VnExitCodes.h"
+#include "VnInstallLog.h"
+#include "VnPlatform.h"
+#include "VnSysUtils.h"
+
+namespace {
+
+std::string LastErrorText() {
+    const uint32_t code = VnPlatform::LastError();
+    return Format("error %u, %s", code, SysErrorMessage(code).c_str());
+}
+
+std::vector<VnPlatform::ServiceEntry> ServicesIn(const std::string& folder) {
+    std::vector<VnPlatform::ServiceEntry> services;
+    if (!VnPlatform::ServicesInFolder(folder, services))
+        throw EVnSetupExit(VnExitCode::Fatal, "The services cannot be listed: " + LastErrorText());
+    return services;
+}
+
+[[noreturn]] void Fail(const std::string& format, const std::string& service) {
+    throw EVnSetupExit(VnExitCode::Fatal, FormatText(format, service, LastErrorText()));
+}
+
+} // namespace
+
+TVnServiceTexts InstallServiceTexts() {
+    return {InstallLogText(ltServiceStopped), InstallLogText(ltServiceNotStopped),
+            InstallLogText(ltServiceStarted), InstallLogText(ltServiceNotStarted),
+            InstallLogText(ltServiceDeleted), InstallLogText(ltServiceNotDeleted)};
+}
+
+TVnStoppedServices::~TVnStoppedServices() {
+    for (const std::string& name : FStopped) {
+        if (VnPlatform::StartService(name))
+            InstallLog().Add(FormatText(FTexts.Started, name));
+        else
+            InstallLog().Add(FormatText(FTexts.NotStarted, name, LastErrorText()));
+    }
+}
+
+void TVnStoppedServices::Stop(const std::string& folder) {
+    for (const VnPlatform::ServiceEntry& service : ServicesIn(folder)) {
+        if (!service.Running)
+            continue;
+        if (!VnPlatform::StopService(service.Name, TimeLimit))
+            Fail(FTexts.NotStopped, service.Name);
+        FStopped.push_back(service.Name);
+        InstallLog().Add(FormatText(FTexts.Stopped, service.Name));
+    }
+}
+
+void TVnStoppedServices::DeleteAll(const std::string& folder) {
+    const std::vector<VnPlatform::ServiceEntry> services = ServicesIn(folder);
+    for (const VnPlatform::ServiceEntry& service : services) {
+        if (!VnPlatform::DeleteService(service.Name))
+            Fail(FTexts.NotDeleted, service.Name);
+        FStopped.erase(std::remove(FStopped.begin(), FStopped.end(), service.Name), FStopped.end());
+        InstallLog().Add(FormatText(FTexts.Deleted, service.Name));
+    }
+    // The system removes a deleted service once its last handle is closed.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeLimit);
+    while (!services.empty() && !ServicesIn(folder).empty() &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+}
+
+void CloseFileHolders(const std::vector<std::string>& files) {
+    const bool closed = VnPlatform::CloseFileHolders(files);
+    InstallLog().Write(ltHoldersClosed, std::to_string(files.size()).c_str(),
+                       InstallLogText(closed ? ltDone : ltNotDone).c_str());
+}

@@ -1,0 +1,27 @@
+// The removal of what an installation record lists, and nothing else: a file only while it is
+// still what was installed (a file of the recorded size and MD5, reached from the installation
+// folder without a link), a folder only once it is empty, never by walking it. Everything not
+// listed stays: the configuration, the console's configuration, the mail, the logs and whatever
+// a user added. Every step is a line of the install log, in the texts given.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "VnInstallRecord.h"
+#include "VnUninstallTexts.h"
+
+extern const char* const UninstallerName; // "VNT_Uninstall.exe"
+
+// The files of the record that another program holds open (full paths).
+std::vector<std::string> HeldRecordedFiles(const std::string& folder,
+                                           const TVnInstallRecord& record);
+
+// Removes the recorded files but the uninstaller, the recorded folders that are then empty
+// (deepest first), and the record. folder ends with a separator.
+void RemoveRecorded(const std::string& folder, const TVnInstallRecord& record,
+                    const TVnUninstallTexts& texts);
+
+// Removes the uninstaller of folder, when it is a file and no link, and folder itself when it is
+// then empty.
+void RemoveUninstaller(const std::string& folder, const TVnUninstallTexts& texts);
