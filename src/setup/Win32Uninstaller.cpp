@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include "VnExitCodes.h"
 #include "VnInstallLog.h"
 #include "VnInstallRecord.h"
+#include "VnPlatform.h"
 #include "VnRemoval.h"
 #include "VnSetupProgram.h"
 #include "VnSysUtils.h"
@@ -47,6 +50,29 @@ std::string ValueOf(const std::vector<std::string>& words, size_t index, const c
                : std::string();
 }
 
+// A new folder in the temporary folder that only the system, the administrators and its creator
+// may use: nobody can have put a library beside the copy that the loader would take.
+std::string MakePrivateFolder() {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)", SDDL_REVISION_1, &descriptor,
+            nullptr))
+        return std::string();
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    std::string folder;
+    for (unsigned attempt = 0; folder.empty() && attempt < 100; ++attempt) {
+        const std::string name =
+            VnPlatform::TempFolder() +
+            Format("VNT_Uninstall-%lu-%lu-%u", GetCurrentProcessId(), GetTickCount(), attempt);
+        if (CreateDirectoryA(name.c_str(), &attributes))
+            folder = name + "\\";
+        else if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    LocalFree(descriptor);
+    return folder;
+}
+
 } // namespace
 
 bool IsUninstallerCopy(const std::vector<std::string>& words) {
@@ -54,11 +80,11 @@ bool IsUninstallerCopy(const std::vector<std::string>& words) {
 }
 
 int StartUninstallerCopy(const std::string& program, const std::vector<std::string>& words) {
-    const std::string copy =
-        VnPlatform::TempFolder() + Format("VNT_Uninstall-%lu.exe", GetCurrentProcessId());
+    const std::string folder = MakePrivateFolder();
+    const std::string copy = folder + UninstallerName;
     SECURITY_ATTRIBUTES inherited = {sizeof(inherited), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CopyFileA(program.c_str(), copy.c_str(), FALSE) ||
+    if (folder.empty() || !CopyFileA(program.c_str(), copy.c_str(), TRUE) ||
         !CreatePipe(&readEnd, &writeEnd, &inherited, 0))
         return VnExitCode::Fatal;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
@@ -77,6 +103,7 @@ int StartUninstallerCopy(const std::string& program, const std::vector<std::stri
     if (!started) {
         CloseHandle(readEnd);
         DeleteFileA(copy.c_str());
+        RemoveDirectoryA(folder.c_str());
         return VnExitCode::Fatal;
     }
     CloseHandle(process.hThread);
@@ -121,7 +148,8 @@ int RunUninstallerCopy(const std::string& program, const std::vector<std::string
     }
     if (parent)
         CloseHandle(parent);
-    // The copy itself goes at the next restart, where the system lets it.
+    // The copy and its folder go at the next restart, where the system lets them.
     MoveFileExA(program.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExA(ExtractFileDir(program).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return code;
 }

@@ -154,12 +154,13 @@ fresh_server
 # with 87, writing nothing, if the mutex were free).
 cat >"$WORK/mutex.sh" <<EOF
 "$WINE" "$PKG" >/dev/null 2>&1 &
-for i in \$(seq 1 60); do
-    code=\$("$WINE" "$RUNWAIT" "$(winpath "$PKG")" /VERYSILENT /SUPPRESSMSGBOXES '/DIR=C:\\Probe' 2>/dev/null | tr -d '\r')
-    [ "\$code" = 1618 ] && break
+# The probe starts once the wizard shows: started together, the probe could take the mutex first.
+for i in \$(seq 1 120); do
+    xdotool search --name 'Vantro Mail Server 3.08' >/dev/null 2>&1 && break
     sleep 1
 done
-echo "\$code" >"$WORK/mutex.code"
+"$WINE" "$RUNWAIT" "$(winpath "$PKG")" /VERYSILENT /SUPPRESSMSGBOXES '/DIR=C:\\Probe' 2>/dev/null |
+    tr -d '\r' >"$WORK/mutex.code"
 "$WINESERVER" -k
 EOF
 timeout 900 xvfb-run -a -s "-screen 0 1024x768x24" bash "$WORK/mutex.sh" >/dev/null 2>&1
