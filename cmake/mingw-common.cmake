@@ -7,6 +7,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# zlib linked in as well: Windows has no zlib1.dll (Wine brings one, which hides its absence).
+set(ZLIB_USE_STATIC_LIBS ON)
 # Tests run through Wine: VNT_WINE names the loader (wine for 32-bit, /usr/lib/wine/wine64 for
 # 64-bit programs).
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")

@@ -13,6 +13,9 @@ run32=OFF
 wine cmd /c exit 0 >/dev/null 2>&1 && run32=ON
 WIN32_TESTS=$run32 scripts/build.sh native win32 win64
 
+echo "== the Windows programs import system libraries only"
+bash scripts/check_imports.sh build-win32 build-win64
+
 echo "== native tests"
 ctest --test-dir build --output-on-failure -j 2
 
