@@ -41,6 +41,14 @@ private:
     bool FSuppress;
 };
 
+// A run that ends before the wizard: its reason logged and shown, its exit code.
+int EndEarly(const EVnSetupExit& exit) {
+    InstallLog().Begin();
+    ShowException(exit);
+    InstallLog().End();
+    return exit.ExitCode();
+}
+
 // The product's global mutex, held for the object's lifetime.
 class TVnSetupLock {
 public:
@@ -49,6 +57,11 @@ public:
     TVnSetupLock(const TVnSetupLock&) = delete;
     TVnSetupLock& operator=(const TVnSetupLock&) = delete;
     bool Held() const { return FMutex != VnPlatform::InvalidMutex; }
+    // The refusal of a run while another holds the mutex.
+    static int Refuse() {
+        return EndEarly(EVnSetupExit(VnExitCode::AnotherSetupRunning,
+                                     Format("Another setup of %s is running", ProductVersionName)));
+    }
 
 private:
     VnPlatform::MutexHandle FMutex;
@@ -83,14 +96,6 @@ private:
     TVnUIServicesScope FScope;
 };
 
-// A run that ends before the wizard: its reason logged and shown, its exit code.
-int EndEarly(const EVnSetupExit& exit) {
-    InstallLog().Begin();
-    ShowException(exit);
-    InstallLog().End();
-    return exit.ExitCode();
-}
-
 // The silent run of an initialised wizard: the services of the folder stopped and other holders
 // of its files closed when asked, then the answers played through the pages.
 void RunSilently(TfrmMain& form, const TVnSetupOptions& options, const TVnSetupFrontEnd& frontEnd) {
@@ -102,9 +107,7 @@ void RunSilently(TfrmMain& form, const TVnSetupOptions& options, const TVnSetupF
     form.OnExtract = [&](const std::string&, bool) { progress(form.lblStep->Caption()); };
     TVnStoppedServices stopped(InstallServiceTexts());
     if (options.CloseApplications) {
-        const std::string& folder = options.Answers.Folder;
-        stopped.Stop(IncludeTrailingPathDelimiter(
-            ExpandFileName(folder.empty() ? form.edtFolder->Text() : folder)));
+        stopped.Stop(AnswerFolder(form, options.Answers));
         form.OnFilesInUse = CloseFileHolders;
     }
     PlayAnswers(form, options.Answers, progress);
@@ -131,8 +134,7 @@ int RunSetupProgram(const std::string& programFile, const std::vector<std::strin
     const std::string saveInf = options.SaveInf.empty() ? "" : ExpandFileName(options.SaveInf);
     TVnSetupLock lock;
     if (!lock.Held())
-        return EndEarly(EVnSetupExit(VnExitCode::AnotherSetupRunning,
-                                     Format("Another setup of %s is running", ProductVersionName)));
+        return TVnSetupLock::Refuse();
 
     return RunSetup(programFile, [&](TfrmMain& form) {
         if (silent) {
@@ -181,9 +183,7 @@ int RunUninstallProgram(const std::string& folder, const std::vector<std::string
     } catch (const std::exception&) {
     }
     const TVnUninstallTexts& texts =
-        UninstallTexts(recorded                                     ? record.Language
-                       : UIServices().UserPrimaryLanguage() == 0x19 ? "ru"
-                                                                    : "en");
+        UninstallTexts(recorded ? record.Language : UserLanguageCode());
     ApplicationTitle() = FormatText(texts.Title, ProductVersionName);
     try {
         const TVnSetupOptions options = ParseUninstallOptions(words);
@@ -196,8 +196,7 @@ int RunUninstallProgram(const std::string& folder, const std::vector<std::string
     }
     TVnSetupLock lock;
     if (!lock.Held())
-        return EndEarly(EVnSetupExit(VnExitCode::AnotherSetupRunning,
-                                     Format("Another setup of %s is running", ProductVersionName)));
+        return TVnSetupLock::Refuse();
     InstallLog().Begin();
     InstallLog().SetFolder(folder);
     int code = VnExitCode::Cancelled;

@@ -72,8 +72,7 @@ private:
     void CheckDatabaseAnswers() {
         if (FAnswers.ConsoleOnly)
             return;
-        const std::string folder = IncludeTrailingPathDelimiter(
-            ExpandFileName(FAnswers.Folder.empty() ? FForm.edtFolder->Text() : FAnswers.Folder));
+        const std::string folder = AnswerFolder(FForm, FAnswers);
         const std::string config = folder + "Config\\";
         if (!VnPlatform::FileExists(config + "server.cfg") &&
             !VnPlatform::FileExists(config + "state.cfg") &&
@@ -167,6 +166,11 @@ private:
 void PlayAnswers(TfrmMain& form, const TVnInstallAnswers& answers,
                  const std::function<void(const std::string&)>& print) {
     TVnDriver(form, answers, print).Run();
+}
+
+std::string AnswerFolder(const TfrmMain& form, const TVnInstallAnswers& answers) {
+    return IncludeTrailingPathDelimiter(
+        ExpandFileName(answers.Folder.empty() ? form.edtFolder->Text() : answers.Folder));
 }
 
 void PresetAnswers(TfrmMain& form, const TVnInstallAnswers& answers) {

@@ -42,6 +42,10 @@ void PlayAnswers(TfrmMain& form, const TVnInstallAnswers& answers,
 // The answers as the starting values of the window's pages: language, folder, kind and tasks.
 void PresetAnswers(TfrmMain& form, const TVnInstallAnswers& answers);
 
+// The folder the answers install into (the folder field's default when they name none), absolute,
+// with a trailing separator.
+std::string AnswerFolder(const TfrmMain& form, const TVnInstallAnswers& answers);
+
 // The answers that the wizard holds now: what a user chose, for an answer file. No password.
 TVnInstallAnswers AnswersOfForm(const TfrmMain& form);
 

@@ -154,7 +154,7 @@ void TfrmMain::InitForm(TVnPackageFile& package) {
     memAgreement = new TVnMemo(FAgreementBox, true);
     FAgreementBox = nullptr;
     FArchive = std::make_unique<TVnArchive>(package, SignatureSize);
-    const std::string language = UIServices().UserPrimaryLanguage() == 0x19 ? "ru" : "en";
+    const std::string language = UserLanguageCode();
     FLanguage = std::make_unique<TVnTLanguage>(
         *Owner(), *cobLanguage, "", [this] { return FArchive->ReadEntryText("VNT_Setup.lng"); },
         [this](TVnLanguage& loaded) {

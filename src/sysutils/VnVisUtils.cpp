@@ -103,6 +103,10 @@ void FitCheckWidth(TVnComponent& component) {
         FitCheckWidth(*owned);
 }
 
+std::string UserLanguageCode() {
+    return UIServices().UserPrimaryLanguage() == 0x19 ? "ru" : "en";
+}
+
 int ShowMessageBox(const std::string& caption, const std::string& text, unsigned flags) {
     return UIServices().MessageDialog(caption, text, flags);
 }

@@ -51,6 +51,9 @@ private:
     TVnTextMeasure& FPreviousMeasure;
 };
 
+// "ru" for a user whose primary language is Russian, else "en".
+std::string UserLanguageCode();
+
 // Message box flags of the platform.
 constexpr unsigned MB_OK_FLAG = 0x00;
 constexpr unsigned MB_YESNO_FLAG = 0x04;
