@@ -215,7 +215,9 @@ void TVnDBConvertor::ApplyAdministrator(int userID, const std::string& password)
 std::vector<std::string> TVnDBConvertor::WriteDatabases() {
     const bool withState = !FStateFileName.empty();
     // Both files are put in place together, or neither is.
-    TVnStagedFiles staged({FServerFileName, FStateFileName});
+    // Config's parent, the installation folder, is the root below which no link is followed.
+    const std::string root = ExtractFilePath(ExtractFileDir(FServerFileName));
+    TVnStagedFiles staged(root, {FServerFileName, FStateFileName});
     const auto stage = [&staged](const std::string& fileName, TVnXMLElement& root) {
         // Written in pieces: the text of a large database is never in memory whole.
         const std::unique_ptr<TVnFileStream> stream = staged.Create(fileName);

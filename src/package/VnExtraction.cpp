@@ -43,8 +43,8 @@ void CheckFreeSpace(const std::string& folder, uint64_t needed, const TVnExtract
                                   KilobyteText(available / 1024)));
 }
 
-std::vector<std::string> HeldFiles(const std::string& folder,
-                                   const std::vector<std::string>& files) {
+std::vector<std::string> HeldFiles(const std::string& folder, const std::vector<std::string>& files,
+                                   bool passUnwritable) {
     const std::string base = IncludeTrailingPathDelimiter(ExpandFileName(folder));
     std::vector<std::string> held;
     for (const std::string& file : files) {
@@ -57,6 +57,9 @@ std::vector<std::string> HeldFiles(const std::string& folder,
             continue;
         }
         const uint32_t code = VnPlatform::LastError();
+        if (code == VnPlatform::ERROR_STOPPED_ON_SYMLINK_CODE ||
+            (passUnwritable && code == VnPlatform::ERROR_ACCESS_DENIED_CODE))
+            continue;
         if (code != VnPlatform::ERROR_SHARING_VIOLATION_CODE &&
             code != VnPlatform::ERROR_LOCK_VIOLATION_CODE)
             throw EFCreateError(target, code);

@@ -32,10 +32,11 @@ TVnFreeSpaceQuery& FreeSpaceQuery();
 void CheckFreeSpace(const std::string& folder, uint64_t needed, const TVnExtractionTexts& texts);
 
 // Opens every existing file of folder + relative path for writing, shared with no one, and closes
-// it again. Answers the full paths of the files that another program holds; any other failure
-// raises EFCreateError.
-std::vector<std::string> HeldFiles(const std::string& folder,
-                                   const std::vector<std::string>& files);
+// it again. Answers the full paths of the files that another program holds. A link is passed by
+// (never opened: it is moved aside as it is); so is a file that may not be written when
+// passUnwritable is set (a removal keeps it); any other failure raises EFCreateError.
+std::vector<std::string> HeldFiles(const std::string& folder, const std::vector<std::string>& files,
+                                   bool passUnwritable = false);
 // HeldFiles, where the first held file raises EVnException with texts.InUse (or InUseBy, when
 // the system names the programs).
 void CheckFilesNotInUse(const std::string& folder, const std::vector<std::string>& files,

@@ -299,7 +299,7 @@ void TVnArchive::ExtractFile(const std::string& path, const std::string& folder)
         return;
     const std::string base = IncludeTrailingPathDelimiter(ExpandFileName(folder));
     const std::string target = base + path.substr(path.rfind(PathDelim) + 1);
-    TVnStagedFiles staged({target});
+    TVnStagedFiles staged(base, {target});
     if (!ForceFolders(base))
         return;
     ConfirmInside(base, target);
@@ -322,7 +322,7 @@ void TVnArchive::ExtractFolder(const std::string& path, const std::string& folde
     for (const std::string& file : survey.FilePaths)
         targets.push_back(base + file);
     targets.insert(targets.end(), extras.Targets.begin(), extras.Targets.end());
-    TVnStagedFiles staged(targets);
+    TVnStagedFiles staged(extras.Root.empty() ? base : extras.Root, targets);
     staged.CreateFolders(base);
     ExtractLevel(staged, base, entry.Path.empty() ? "" : entry.Path + PathDelim, onEntry);
     if (extras.Write)

@@ -73,7 +73,10 @@ using TVnExtractProgress = std::function<void(const TVnArchiveEntry& entry)>;
 
 // Files that join an extraction's all-or-nothing step: their full target paths, known before it
 // starts, and the writer that creates each (TVnStagedFiles::Create) once every entry is written.
+// Root: the folder that holds the extracted folder and the extras, below which no link is
+// followed; empty: the extracted folder itself.
 struct TVnStagedExtras {
+    std::string Root;
     std::vector<std::string> Targets;
     std::function<void(TVnStagedFiles& staged)> Write;
 };

@@ -96,6 +96,23 @@ private:
     TVnUIServicesScope FScope;
 };
 
+// The installation's own program files in folder: those its record lists and those the package
+// puts there. Only their services are stopped.
+std::vector<std::string> InstallationPrograms(TfrmMain& form, const std::string& folder) {
+    TVnInstallRecord record;
+    try {
+        ReadInstallRecord(folder, record);
+    } catch (const std::exception&) {
+        // A damaged record names nothing: the package's files still do.
+    }
+    std::vector<std::string> programs = RecordedPrograms(folder, record);
+    TVnFolderSurvey survey;
+    if (form.Archive().SurveyFolder("Setup", survey))
+        for (const std::string& file : survey.FilePaths)
+            programs.push_back(folder + file);
+    return programs;
+}
+
 // The silent run of an initialised wizard: the services of the folder stopped and other holders
 // of its files closed when asked, then the answers played through the pages.
 void RunSilently(TfrmMain& form, const TVnSetupOptions& options, const TVnSetupFrontEnd& frontEnd) {
@@ -107,7 +124,7 @@ void RunSilently(TfrmMain& form, const TVnSetupOptions& options, const TVnSetupF
     form.OnExtract = [&](const std::string&, bool) { progress(form.lblStep->Caption()); };
     TVnStoppedServices stopped(InstallServiceTexts());
     if (options.CloseApplications) {
-        stopped.Stop(AnswerFolder(form, options.Answers));
+        stopped.Stop(InstallationPrograms(form, AnswerFolder(form, options.Answers)));
         form.OnFilesInUse = CloseFileHolders;
     }
     PlayAnswers(form, options.Answers, progress);
@@ -159,11 +176,12 @@ int RemoveInstallation(const std::string& folder, const TVnInstallRecord& record
     TVnStoppedServices services({texts.ServiceStopped, texts.ServiceNotStopped,
                                  texts.ServiceStarted, texts.ServiceNotStarted,
                                  texts.ServiceDeleted, texts.ServiceNotDeleted});
-    services.Stop(folder);
+    const std::vector<std::string> programs = RecordedPrograms(folder, record);
+    services.Stop(programs);
     const std::vector<std::string> held = HeldRecordedFiles(folder, record);
     if (!held.empty())
         throw EVnSetupExit(VnExitCode::Fatal, FormatText(texts.InUse, held[0]));
-    services.DeleteAll(folder);
+    services.DeleteAll(programs);
     RemoveRecorded(folder, record, texts);
     if (RemoveRegistration(folder))
         InstallLog().Add(FormatText(texts.KeyRemoved, UninstallKeyName));

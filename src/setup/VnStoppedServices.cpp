@@ -16,9 +16,9 @@ std::string LastErrorText() {
     return Format("error %u, %s", code, SysErrorMessage(code).c_str());
 }
 
-std::vector<VnPlatform::ServiceEntry> ServicesIn(const std::string& folder) {
+std::vector<VnPlatform::ServiceEntry> ServicesOf(const std::vector<std::string>& programs) {
     std::vector<VnPlatform::ServiceEntry> services;
-    if (!VnPlatform::ServicesInFolder(folder, services))
+    if (!VnPlatform::ServicesOfPrograms(programs, services))
         throw EVnSetupExit(VnExitCode::Fatal, "The services cannot be listed: " + LastErrorText());
     return services;
 }
@@ -44,8 +44,8 @@ TVnStoppedServices::~TVnStoppedServices() {
     }
 }
 
-void TVnStoppedServices::Stop(const std::string& folder) {
-    for (const VnPlatform::ServiceEntry& service : ServicesIn(folder)) {
+void TVnStoppedServices::Stop(const std::vector<std::string>& programs) {
+    for (const VnPlatform::ServiceEntry& service : ServicesOf(programs)) {
         if (!service.Running)
             continue;
         if (!VnPlatform::StopService(service.Name, TimeLimit))
@@ -55,8 +55,8 @@ void TVnStoppedServices::Stop(const std::string& folder) {
     }
 }
 
-void TVnStoppedServices::DeleteAll(const std::string& folder) {
-    const std::vector<VnPlatform::ServiceEntry> services = ServicesIn(folder);
+void TVnStoppedServices::DeleteAll(const std::vector<std::string>& programs) {
+    const std::vector<VnPlatform::ServiceEntry> services = ServicesOf(programs);
     for (const VnPlatform::ServiceEntry& service : services) {
         if (!VnPlatform::DeleteService(service.Name))
             Fail(FTexts.NotDeleted, service.Name);
@@ -65,7 +65,7 @@ void TVnStoppedServices::DeleteAll(const std::string& folder) {
     }
     // The system removes a deleted service once its last handle is closed.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeLimit);
-    while (!services.empty() && !ServicesIn(folder).empty() &&
+    while (!services.empty() && !ServicesOf(programs).empty() &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
 }

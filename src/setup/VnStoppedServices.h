@@ -1,7 +1,8 @@
-// Closing what holds an installation's files: the Windows services whose program lies in the
-// folder, stopped through the Service Control Manager and started again afterwards (or, by the
-// uninstaller, deleted), and the other programs, which the Restart Manager is asked to close.
-// Every step goes to the install log.
+// Closing what holds an installation's files: the Windows services whose program is one of the
+// installation's own files, stopped through the Service Control Manager and started again
+// afterwards (or, by the uninstaller, deleted), and the other programs, which the Restart Manager
+// is asked to close. A service of another program, even one in a folder below the installation's,
+// is never touched. Every step goes to the install log.
 #pragma once
 
 #include <cstdint>
@@ -26,13 +27,13 @@ public:
     TVnStoppedServices(const TVnStoppedServices&) = delete;
     TVnStoppedServices& operator=(const TVnStoppedServices&) = delete;
 
-    // Stops every running service whose program lies in folder, each waited for up to TimeLimit.
-    // A service that does not stop, or services that cannot be listed, raise EVnSetupExit with
-    // VnExitCode::Fatal.
-    void Stop(const std::string& folder);
-    // Deletes every service whose program lies in folder (after Stop) and waits up to TimeLimit
-    // until the system has removed them. One that cannot be deleted raises as Stop does.
-    void DeleteAll(const std::string& folder);
+    // Stops every running service whose program is one of programs (full paths), each waited
+    // for up to TimeLimit. A service that does not stop, or services that cannot be listed, raise
+    // EVnSetupExit with VnExitCode::Fatal.
+    void Stop(const std::vector<std::string>& programs);
+    // Deletes every service whose program is one of programs (after Stop) and waits up to
+    // TimeLimit until the system has removed them. One that cannot be deleted raises as Stop does.
+    void DeleteAll(const std::vector<std::string>& programs);
 
 private:
     std::vector<std::string> FStopped;

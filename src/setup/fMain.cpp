@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "VnAccessRules.h"
 #include "VnCfgConvertor1.h"
 #include "VnCp1251.h"
 #include "VnDBConvertor.h"
@@ -359,8 +360,17 @@ void TfrmMain::FolderAction(int& nextPage) {
     // Made absolute: the later steps run with F as the current directory.
     edtFolder->SetText(IncludeTrailingPathDelimiter(ExpandFileName(edtFolder->Text())));
     const std::string folder = Folder();
+    // Never a folder of the system's own, nor a link that leads elsewhere.
+    CheckField(!IsSystemFolder(folder, VnPlatform::KnownSystemFolders()) &&
+                   !VnPlatform::IsLink(ExcludeTrailingPathDelimiter(folder)),
+               *edtFolder, lblFolder->Caption());
     InstallLog().SetFolder(folder);
     InstallLog().Write(ConsoleSetup() ? ltConsoleSetup : ltFullSetup, folder.c_str());
+    bool openToUsers = false;
+    if (VnPlatform::DirectoryExists(folder) && VnPlatform::OthersMayWrite(folder, openToUsers) &&
+        openToUsers)
+        InstallLog().Write(ltFolderOpen, folder.c_str(), ProtectFolderCommand(folder).c_str());
+    InstallAccess().Begin(folder, FAdministrator, VnPlatform::CurrentUserSid());
     if (!ConsoleSetup()) {
         ExtractPayload("Setup", folder);
         OSCheck(VnPlatform::SetCurrentDirectory(folder));
@@ -480,6 +490,7 @@ void TfrmMain::ExtractPayload(const std::string& path, const std::string& folder
         if (OnExtract)
             OnExtract(entry.Path, entry.IsFolder);
     };
+    hooks.Extras.Root = Folder();
     hooks.Extras.Targets = {Folder() + UninstallerName, Folder() + InstallRecordName};
     hooks.Extras.Write = [&](TVnStagedFiles& staged) {
         record.AddFile({UninstallerName, uninstaller.size(), BytesDigestText(uninstaller)});

@@ -50,6 +50,8 @@ std::array<std::string, ltCount> Texts = {
     "Programs holding %s files asked to close: %s",
     "Answers saved to \"%s\"",
     "Entry in Apps written: %s\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s",
+    "The folder \"%s\" lets ordinary users create or change files, so any of them could replace "
+    "a program that runs from it as SYSTEM; protect it with: %s",
     "Message: %s",
 };
 
@@ -102,15 +104,19 @@ void TVnInstallLog::Add(const std::string& line) {
 void TVnInstallLog::TTarget::Flush() {
     if (FileName.empty() || Pending.empty())
         return;
-    try {
-        std::string text = VnPlatform::FileExists(FileName) ? ReadFileText(FileName) : "";
-        for (const std::string& line : Pending)
-            text += line;
-        WriteFileAtomic(FileName, text);
+    // Appended in place with one write, never through a link: a log in a folder that others may
+    // write cannot be turned into a write elsewhere, and a viewer or another writer may hold it.
+    const VnPlatform::FileHandle file = VnPlatform::OpenFileAppend(FileName);
+    if (file == VnPlatform::InvalidFile)
+        return; // the lines wait for the next flush; the installation goes on
+    std::string text;
+    for (const std::string& line : Pending)
+        text += line;
+    uint32_t written = 0;
+    if (VnPlatform::WriteFile(file, text.data(), static_cast<uint32_t>(text.size()), written) &&
+        written == text.size())
         Pending.clear();
-    } catch (const std::exception&) {
-        // The lines wait for the next flush; the installation goes on.
-    }
+    VnPlatform::CloseFile(file);
 }
 
 void TVnInstallLog::Flush() {

@@ -54,6 +54,7 @@ enum TVnLogText {
     ltHoldersClosed,        // the programs holding files asked to close, with the result word
     ltAnswersSaved,         // the answers written to an answer file
     ltRegistered,           // the entry in Apps: root key, key name
+    ltFolderOpen,           // an existing folder that ordinary users may write: it, the command
     ltMessage,              // a message shown to the user
     ltCount
 };
@@ -95,7 +96,8 @@ private:
     struct TTarget {
         std::string FileName;
         std::vector<std::string> Pending;
-        // Appends the pending lines; they wait for the next flush when that fails.
+        // Appends the pending lines; they wait for the next flush when that fails. A partial
+        // write leaves them too: a line may then stand twice, none is lost.
         void Flush();
     };
     TTarget FLog; // VNT_Setup.log in the folder

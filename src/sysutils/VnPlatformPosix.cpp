@@ -14,6 +14,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
@@ -69,6 +70,9 @@ uint32_t WindowsCode(int error) {
         return 5;
     case EXDEV:
         return 17;
+    case ELOOP:
+    case EMLINK: // FreeBSD's answer to O_NOFOLLOW on a link
+        return ERROR_STOPPED_ON_SYMLINK_CODE;
     default:
         return CustomerBit | static_cast<uint32_t>(error);
     }
@@ -103,6 +107,40 @@ bool PathExists(const std::string& native) {
 
 int FileDescriptor(FileHandle file) {
     return static_cast<int>(file);
+}
+
+// The mode that stands for an SDDL text's access rules: the owner always; the group and others
+// read (and search) when the rules give Users, Authenticated Users or Everyone an entry; nobody
+// else when they do not. No rules: the usual modes, which the umask narrows.
+mode_t ModeOfRules(const std::string& sddl, bool folder) {
+    const mode_t usual = folder ? 0755 : 0644;
+    if (sddl.empty())
+        return usual;
+    const bool others = sddl.find(";;;BU)") != std::string::npos ||
+                        sddl.find(";;;AU)") != std::string::npos ||
+                        sddl.find(";;;WD)") != std::string::npos;
+    return (folder ? 0700 : 0600) | (others ? usual & 0055 : 0);
+}
+
+// A plain file that no other name links to.
+bool IsSinglePlainFile(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1;
+}
+
+FileHandle CreateNewFileAt(int folder, const std::string& name, const std::string& sddl) {
+    const int fd =
+        ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                 ModeOfRules(sddl, false));
+    if (fd < 0) {
+        Fail();
+        return InvalidFile;
+    }
+    // The mode given at creation is narrowed by the umask; rules given are kept exactly.
+    if (!sddl.empty())
+        ::fchmod(fd, ModeOfRules(sddl, false));
+    Succeed();
+    return fd;
 }
 
 // Splits a command line by the Windows rules: blanks separate arguments; double quotes group;
@@ -193,6 +231,10 @@ std::string ErrorText(uint32_t code) {
         return "Cannot create a file when that file already exists.\r\n";
     case 206:
         return "The filename or extension is too long.\r\n";
+    case ERROR_DIRECTORY_CODE:
+        return "The directory name is invalid.\r\n";
+    case ERROR_STOPPED_ON_SYMLINK_CODE:
+        return "The create operation stopped after reaching a symbolic link.\r\n";
     case ERROR_SERVICE_DOES_NOT_EXIST_CODE:
         return "The specified service does not exist as an installed service.\r\n";
     case ERROR_TIMEOUT_CODE:
@@ -231,11 +273,20 @@ FileHandle CreateNewPrivateFile(const std::string& path) {
     return fd;
 }
 
-FileHandle CreateNewFile(const std::string& path) {
+FileHandle CreateNewFile(const std::string& path, const std::string& sddl) {
+    return CreateNewFileAt(AT_FDCWD, NativePath(path), sddl);
+}
+
+FileHandle OpenFileAppend(const std::string& path) {
     const int fd = ::open(NativePath(path).c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
         Fail();
+        return InvalidFile;
+    }
+    if (!IsSinglePlainFile(fd)) {
+        ::close(fd);
+        Fail(EACCES);
         return InvalidFile;
     }
     Succeed();
@@ -333,8 +384,8 @@ bool DirectoryExists(const std::string& path) {
     return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CreateDirectory(const std::string& path) {
-    if (::mkdir(NativePath(path).c_str(), 0755) != 0)
+bool CreateDirectory(const std::string& path, const std::string& sddl) {
+    if (::mkdir(NativePath(path).c_str(), ModeOfRules(sddl, true)) != 0)
         return Fail();
     return Succeed();
 }
@@ -447,6 +498,177 @@ std::string ModuleFileName() {
 
 void SetStdStreamsBinary() {}
 
+void RestrictLibrarySearch() {}
+
+bool RandomBytes(void* buffer, size_t count) {
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    while (count > 0) {
+        const ssize_t got = ::getrandom(bytes, count, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return Fail();
+        bytes += got;
+        count -= static_cast<size_t>(got);
+    }
+    return Succeed();
+}
+
+namespace {
+
+// A held folder: its descriptor and the path it was reached by.
+struct THeldFolder {
+    int Descriptor;
+    std::string Path; // with a trailing "/"
+};
+
+THeldFolder& Held(FolderHandle folder) {
+    return *reinterpret_cast<THeldFolder*>(folder);
+}
+
+FolderHandle HoldFolder(int fd, const std::string& path) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        SetLastError(ERROR_DIRECTORY_CODE);
+        return InvalidFolder;
+    }
+    Succeed();
+    return reinterpret_cast<FolderHandle>(
+        new THeldFolder{fd, path.back() == '/' ? path : path + "/"});
+}
+
+// Opens a folder relative to `at` by one step, never through a link: O_NOFOLLOW answers ELOOP for
+// a link; O_DIRECTORY is left out so that a file answers ERROR_DIRECTORY_CODE, not ENOTDIR.
+FolderHandle OpenFolderAt(int at, const std::string& name, const std::string& path) {
+    const int fd = ::openat(at, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        Fail();
+        return InvalidFolder;
+    }
+    return HoldFolder(fd, path);
+}
+
+// One step of a path: no separator, not "." or "..", not empty.
+bool IsOneStep(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string::npos;
+}
+
+} // namespace
+
+FolderHandle OpenFolder(const std::string& path) {
+    const std::string native = NativePath(path);
+    return OpenFolderAt(AT_FDCWD, native, native);
+}
+
+FolderHandle OpenSubfolder(FolderHandle parent, const std::string& name) {
+    if (!IsOneStep(name)) {
+        Fail(EINVAL);
+        return InvalidFolder;
+    }
+    return OpenFolderAt(Held(parent).Descriptor, name, Held(parent).Path + name);
+}
+
+FolderHandle CreateSubfolder(FolderHandle parent, const std::string& name,
+                             const std::string& sddl) {
+    if (!IsOneStep(name)) {
+        Fail(EINVAL);
+        return InvalidFolder;
+    }
+    if (::mkdirat(Held(parent).Descriptor, name.c_str(), ModeOfRules(sddl, true)) != 0) {
+        Fail();
+        return InvalidFolder;
+    }
+    return OpenSubfolder(parent, name);
+}
+
+void CloseFolder(FolderHandle folder) {
+    if (folder == InvalidFolder)
+        return;
+    ::close(Held(folder).Descriptor);
+    delete &Held(folder);
+}
+
+std::string FolderPath(FolderHandle folder) {
+    return Held(folder).Path;
+}
+
+FileHandle CreateNewFileIn(FolderHandle parent, const std::string& name, const std::string& sddl) {
+    if (!IsOneStep(name)) {
+        Fail(EINVAL);
+        return InvalidFile;
+    }
+    return CreateNewFileAt(Held(parent).Descriptor, name, sddl);
+}
+
+FileHandle OpenFileForRemoval(FolderHandle parent, const std::string& name) {
+    if (!IsOneStep(name)) {
+        Fail(EINVAL);
+        return InvalidFile;
+    }
+    const int fd = ::openat(Held(parent).Descriptor, name.c_str(),
+                            O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        Fail();
+        return InvalidFile;
+    }
+    if (!IsSinglePlainFile(fd)) {
+        ::close(fd);
+        Fail(EACCES);
+        return InvalidFile;
+    }
+    Succeed();
+    return fd;
+}
+
+bool DeleteOpenedFile(FolderHandle parent, const std::string& name, FileHandle file) {
+    // POSIX deletes names, not files: the name must still be the opened file (device and inode),
+    // and a file without write permission stands for a read-only one.
+    const int folder = Held(parent).Descriptor;
+    struct stat opened, named;
+    if (::fstat(FileDescriptor(file), &opened) != 0 ||
+        ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0)
+        return Fail();
+    if (opened.st_dev != named.st_dev || opened.st_ino != named.st_ino)
+        return Fail(ENOENT);
+    if ((opened.st_mode & S_IWUSR) == 0)
+        return Fail(EACCES);
+    if (::unlinkat(folder, name.c_str(), 0) != 0)
+        return Fail();
+    return Succeed();
+}
+
+bool RemoveSubfolder(FolderHandle parent, const std::string& name) {
+    if (!IsOneStep(name))
+        return Fail(EINVAL);
+    const int folder = Held(parent).Descriptor;
+    struct stat st;
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Fail();
+    if (S_ISLNK(st.st_mode))
+        return Fail(ELOOP);
+    if (::unlinkat(folder, name.c_str(), AT_REMOVEDIR) != 0)
+        return Fail(errno == EEXIST ? ENOTEMPTY : errno);
+    return Succeed();
+}
+
+bool MoveInFolder(FolderHandle folder, const std::string& from, const std::string& to,
+                  bool replace) {
+    if (!IsOneStep(from) || !IsOneStep(to))
+        return Fail(EINVAL);
+    const int fd = Held(folder).Descriptor;
+    if (replace) {
+        struct stat st;
+        if (::fstatat(fd, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
+            return Fail(EACCES);
+    }
+    const unsigned flags = replace ? 0 : RENAME_NOREPLACE;
+    if (::renameat2(fd, from.c_str(), fd, to.c_str(), flags) != 0)
+        return Fail();
+    return Succeed();
+}
+
 bool CreateProcess(const std::string& commandLine, bool hidden, ProcessInfo& info) {
     const std::vector<std::string> words = SplitCommandLine(commandLine);
     if (words.empty())
@@ -529,7 +751,7 @@ void CloseProcess(ProcessInfo& info) {
     info = ProcessInfo();
 }
 
-bool ServicesInFolder(const std::string&, std::vector<ServiceEntry>& services) {
+bool ServicesOfPrograms(const std::vector<std::string>&, std::vector<ServiceEntry>& services) {
     services.clear();
     return Succeed();
 }
@@ -556,7 +778,8 @@ bool CloseFileHolders(const std::vector<std::string>&) {
 namespace {
 
 // The lock file that stands for a named mutex: the name with every character outside
-// [A-Za-z0-9._-] replaced by "_", in the temporary folder.
+// [A-Za-z0-9._-] replaced by "_", and the user's id, in the temporary folder. Each user has a lock
+// of their own: a file that another user made first can neither block nor stand in for it.
 std::string MutexLockFile(const std::string& name) {
     std::string file = name;
     for (char& c : file) {
@@ -565,17 +788,25 @@ std::string MutexLockFile(const std::string& name) {
         if (!kept)
             c = '_';
     }
-    return TempFolder() + file + ".lock";
+    return TempFolder() + file + "." + std::to_string(::geteuid()) + ".lock";
 }
 
 } // namespace
 
 // The handle is the descriptor plus one, never 0. The lock goes with the descriptor; the file
-// stays, as removing it could race with another process that has just opened it.
+// stays, as removing it could race with another process that has just opened it. A lock file
+// that is a link, or that another user owns, is refused.
 MutexHandle HoldNamedMutex(const std::string& name) {
-    const int fd = ::open(MutexLockFile(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(MutexLockFile(name).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         Fail();
+        return InvalidMutex;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        Fail(EACCES);
         return InvalidMutex;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -654,6 +885,23 @@ bool DeleteUninstallKey(RegistryRoot root, const std::string& key) {
 bool CheckAdministrators(bool& member) {
     member = ::geteuid() == 0;
     return Succeed();
+}
+
+std::string CurrentUserSid() {
+    return "S-1-22-1-" + std::to_string(::geteuid());
+}
+
+bool OthersMayWrite(const std::string& folder, bool& writable) {
+    struct stat st;
+    if (::stat(NativePath(folder).c_str(), &st) != 0)
+        return Fail();
+    writable = (st.st_mode & 0022) != 0;
+    return Succeed();
+}
+
+SystemFolders KnownSystemFolders() {
+    // No Windows folder here; the users' homes stand for the profiles.
+    return {std::string(), {}, "/home"};
 }
 
 std::string ProgramFilesFolder() {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "VnAccessRules.h"
+
 namespace {
 
 // Names tried before a create or move gives up on finding a free one.
@@ -12,11 +14,32 @@ bool NameTaken(uint32_t code) {
            code == VnPlatform::ERROR_FILE_EXISTS_CODE;
 }
 
+bool NotFound(uint32_t code) {
+    return code == 2 || code == 3;
+}
+
+std::string Normal(std::string path) {
+    std::replace(path.begin(), path.end(), '/', PathDelim);
+    return path;
+}
+
 } // namespace
 
-TVnStagedFiles::TVnStagedFiles(const std::vector<std::string>& targets) {
+bool DeleteFileIn(VnPlatform::FolderHandle folder, const std::string& name) {
+    const VnPlatform::FileHandle file = VnPlatform::OpenFileForRemoval(folder, name);
+    if (file == VnPlatform::InvalidFile)
+        return false;
+    const bool deleted = VnPlatform::DeleteOpenedFile(folder, name, file);
+    const uint32_t code = VnPlatform::LastError();
+    VnPlatform::CloseFile(file);
+    VnPlatform::SetLastError(code);
+    return deleted;
+}
+
+TVnStagedFiles::TVnStagedFiles(const std::string& root, const std::vector<std::string>& targets)
+    : FRoot(IncludeTrailingPathDelimiter(root)), FHeld(FRoot) {
     for (const std::string& target : targets)
-        FReserved.insert(AsciiLowerCase(target));
+        FReserved.insert(AsciiLowerCase(Normal(target)));
 }
 
 TVnStagedFiles::~TVnStagedFiles() {
@@ -24,7 +47,24 @@ TVnStagedFiles::~TVnStagedFiles() {
         Rollback();
 }
 
-void TVnStagedFiles::CreateFolders(const std::string& folder) {
+std::string TVnStagedFiles::Relative(const std::string& path) const {
+    const std::string root = Normal(FRoot), full = Normal(ExcludeTrailingPathDelimiter(path));
+    if (SameTextAscii(full + PathDelim, root))
+        return std::string();
+    if (full.size() <= root.size() || !SameTextAscii(full.substr(0, root.size()), root))
+        throw EFCreateError(path, VnPlatform::ERROR_ACCESS_DENIED_CODE);
+    return full.substr(root.size());
+}
+
+VnPlatform::FolderHandle TVnStagedFiles::Folder(const std::string& relative,
+                                                const std::string& named) {
+    const VnPlatform::FolderHandle folder = FHeld.Open(relative);
+    if (folder == VnPlatform::InvalidFolder)
+        throw EFCreateError(named, VnPlatform::LastError());
+    return folder;
+}
+
+void TVnStagedFiles::CreateByPath(const std::string& folder) {
     std::vector<std::string> missing;
     for (std::string path = ExcludeTrailingPathDelimiter(folder);
          !path.empty() && !VnPlatform::DirectoryExists(path);) {
@@ -35,15 +75,42 @@ void TVnStagedFiles::CreateFolders(const std::string& folder) {
         path = parent;
     }
     for (auto path = missing.rbegin(); path != missing.rend(); ++path) {
-        OSCheck(VnPlatform::CreateDirectory(*path));
-        FCreatedFolders.push_back(*path);
+        if (!VnPlatform::CreateDirectory(*path, InstallAccess().FolderRules(*path)))
+            throw EFCreateError(*path, VnPlatform::LastError());
+        FCreatedByPath.push_back(*path);
     }
+}
+
+void TVnStagedFiles::CreateFolders(const std::string& folder) {
+    const std::string root = ExcludeTrailingPathDelimiter(FRoot);
+    const std::string full = Normal(ExcludeTrailingPathDelimiter(folder));
+    if (StartsWith(AsciiLowerCase(Normal(root)) + PathDelim, AsciiLowerCase(full) + PathDelim)) {
+        CreateByPath(folder); // the root or a folder above it
+        return;
+    }
+    CreateByPath(root);
+    const std::string relative = Relative(folder);
+    const auto rulesOf = [](const std::string& path) { return InstallAccess().FolderRules(path); };
+    for (size_t end = relative.find(PathDelim);; end = relative.find(PathDelim, end + 1)) {
+        const std::string step = relative.substr(0, end);
+        bool created = false;
+        if (FHeld.OpenOrCreate(step, rulesOf, created) == VnPlatform::InvalidFolder)
+            throw EFCreateError(FHeld.FullPath(step), VnPlatform::LastError());
+        if (created)
+            FCreatedBelow.push_back(step);
+        if (end == std::string::npos)
+            return;
+    }
+}
+
+std::string TVnStagedFiles::PathIn(const std::string& folder, const std::string& name) const {
+    return IncludeTrailingPathDelimiter(FHeld.FullPath(folder)) + name;
 }
 
 std::string TVnStagedFiles::NextName(const std::string& folder, const char* extension) {
     for (;;) {
-        std::string name = folder + "~vn" + std::to_string(++FCounter) + extension;
-        if (FReserved.insert(AsciiLowerCase(name)).second)
+        std::string name = "~vn" + std::to_string(++FCounter) + extension;
+        if (FReserved.insert(AsciiLowerCase(Normal(PathIn(folder, name)))).second)
             return name;
     }
 }
@@ -51,29 +118,35 @@ std::string TVnStagedFiles::NextName(const std::string& folder, const char* exte
 std::unique_ptr<TVnFileStream> TVnStagedFiles::Create(const std::string& target) {
     if (VnPlatform::DirectoryExists(target))
         throw EFCreateError(target, VnPlatform::ERROR_ACCESS_DENIED_CODE);
-    const std::string folder = ExtractFilePath(target);
+    const std::string relative = Relative(target);
+    TFile file{target, TVnHeldFolders::ParentOf(relative), TVnHeldFolders::NameOf(relative)};
+    const VnPlatform::FolderHandle folder = Folder(file.Folder, target);
+    const std::string rules = InstallAccess().FileRules(target);
     for (unsigned attempt = 0;; ++attempt) {
-        const std::string staged = NextName(folder, ".tmp");
-        try {
-            auto stream = std::make_unique<TVnFileStream>(staged, TVnFileStream::Mode::CreateNew);
-            FFiles.push_back(TFile{target, staged, "", false});
-            return stream;
-        } catch (const EFCreateError& e) {
-            if (!NameTaken(e.ErrorCode()) || attempt == MaxNameAttempts)
-                throw EFCreateError(target, e.ErrorCode());
+        file.Staged = NextName(file.Folder, ".tmp");
+        const VnPlatform::FileHandle handle =
+            VnPlatform::CreateNewFileIn(folder, file.Staged, rules);
+        if (handle != VnPlatform::InvalidFile) {
+            FFiles.push_back(file);
+            return std::make_unique<TVnFileStream>(handle, PathIn(file.Folder, file.Staged));
         }
+        const uint32_t code = VnPlatform::LastError();
+        if (!NameTaken(code) || attempt == MaxNameAttempts)
+            throw EFCreateError(target, code);
     }
 }
 
 void TVnStagedFiles::MoveAside(TFile& file) {
-    const std::string folder = ExtractFilePath(file.Target);
+    const VnPlatform::FolderHandle folder = Folder(file.Folder, file.Target);
     for (unsigned attempt = 0;; ++attempt) {
-        const std::string aside = NextName(folder, ".old");
-        if (VnPlatform::MoveFile(file.Target, aside)) {
+        const std::string aside = NextName(file.Folder, ".old");
+        if (VnPlatform::MoveInFolder(folder, file.Name, aside, false)) {
             file.Aside = aside;
             return;
         }
         const uint32_t code = VnPlatform::LastError();
+        if (NotFound(code))
+            return; // a new file: nothing to move aside
         if (!NameTaken(code) || attempt == MaxNameAttempts)
             throw EFCreateError(file.Target, code);
     }
@@ -82,9 +155,9 @@ void TVnStagedFiles::MoveAside(TFile& file) {
 void TVnStagedFiles::Commit() {
     try {
         for (TFile& file : FFiles) {
-            if (VnPlatform::FileExists(file.Target))
-                MoveAside(file);
-            if (!VnPlatform::MoveFile(file.Staged, file.Target))
+            MoveAside(file);
+            if (!VnPlatform::MoveInFolder(Folder(file.Folder, file.Target), file.Staged, file.Name,
+                                          false))
                 throw EFCreateError(file.Target, VnPlatform::LastError());
             file.Placed = true;
         }
@@ -96,22 +169,33 @@ void TVnStagedFiles::Commit() {
     // The installation is complete; an old file that cannot be removed only takes space.
     for (const TFile& file : FFiles)
         if (!file.Aside.empty())
-            VnPlatform::DeleteFile(file.Aside);
+            DeleteFileIn(FHeld.Open(file.Folder), file.Aside);
 }
 
 void TVnStagedFiles::Rollback() noexcept {
     for (auto file = FFiles.rbegin(); file != FFiles.rend(); ++file) {
+        const VnPlatform::FolderHandle folder = FHeld.Open(file->Folder);
+        if (folder == VnPlatform::InvalidFolder)
+            continue;
         if (!file->Placed)
-            VnPlatform::DeleteFile(file->Staged);
+            DeleteFileIn(folder, file->Staged);
         if (file->Placed && !file->Aside.empty())
-            VnPlatform::ReplaceFile(file->Aside, file->Target);
+            VnPlatform::MoveInFolder(folder, file->Aside, file->Name, true);
         else if (file->Placed)
-            VnPlatform::DeleteFile(file->Target);
+            DeleteFileIn(folder, file->Name);
         else if (!file->Aside.empty())
-            VnPlatform::MoveFile(file->Aside, file->Target);
+            VnPlatform::MoveInFolder(folder, file->Aside, file->Name, false);
     }
     FFiles.clear();
-    for (auto folder = FCreatedFolders.rbegin(); folder != FCreatedFolders.rend(); ++folder)
+    for (auto relative = FCreatedBelow.rbegin(); relative != FCreatedBelow.rend(); ++relative) {
+        FHeld.Release(*relative);
+        const VnPlatform::FolderHandle parent = FHeld.Open(TVnHeldFolders::ParentOf(*relative));
+        if (parent != VnPlatform::InvalidFolder)
+            VnPlatform::RemoveSubfolder(parent, TVnHeldFolders::NameOf(*relative));
+    }
+    FCreatedBelow.clear();
+    FHeld.Release("");
+    for (auto folder = FCreatedByPath.rbegin(); folder != FCreatedByPath.rend(); ++folder)
         VnPlatform::RemoveDirectory(*folder);
-    FCreatedFolders.clear();
+    FCreatedByPath.clear();
 }

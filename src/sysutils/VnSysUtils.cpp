@@ -1,5 +1,7 @@
 #include "VnSysUtils.h"
 
+#include "VnAccessRules.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -695,24 +697,26 @@ std::string WriteTempFileBeside(const std::string& fileName, const std::string& 
 
 std::string WriteTempFileBeside(const std::string& fileName,
                                 const TVnContentsWriter& writeContents) {
-    // A name no other writer of the same target uses at the same time in this process.
-    static unsigned counter = 0;
+    // A name that nobody can foresee, created only when it does not exist in any form: a file or
+    // link that someone put in a folder they may write is never opened in its place.
     std::string tempName;
-    do {
-        tempName = Format("%s.%u.tmp", fileName.c_str(), ++counter);
-    } while (VnPlatform::FileExists(tempName));
-    bool created = false;
+    VnPlatform::FileHandle handle = VnPlatform::InvalidFile;
+    for (unsigned attempt = 0; handle == VnPlatform::InvalidFile; ++attempt) {
+        uint32_t random[2] = {};
+        if (!VnPlatform::RandomBytes(random, sizeof random))
+            throw EFCreateError(fileName, VnPlatform::LastError());
+        tempName = Format("%s.%08x%08x.tmp", fileName.c_str(), random[0], random[1]);
+        handle = VnPlatform::CreateNewFile(tempName, InstallAccess().FileRules(fileName));
+        const uint32_t code = VnPlatform::LastError();
+        if (handle == VnPlatform::InvalidFile &&
+            (attempt == 16 || (code != VnPlatform::ERROR_ALREADY_EXISTS_CODE &&
+                               code != VnPlatform::ERROR_FILE_EXISTS_CODE)))
+            throw EFCreateError(fileName, code);
+    }
     try {
-        TVnFileStream stream(tempName, TVnFileStream::Mode::Create);
-        created = true;
+        TVnFileStream stream(handle, tempName);
         writeContents(stream);
         stream.Flush();
-    } catch (const EFCreateError& e) {
-        // Report the target's name: the temporary one means nothing to the user.
-        if (!created)
-            throw EFCreateError(fileName, e.ErrorCode());
-        VnPlatform::DeleteFile(tempName); // raised by the writer: its own file's name stays
-        throw;
     } catch (...) {
         VnPlatform::DeleteFile(tempName);
         throw;

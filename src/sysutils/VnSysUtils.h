@@ -226,6 +226,9 @@ public:
     // Create truncates an existing file; CreateNew fails when the name exists.
     enum class Mode { OpenRead, Create, CreateNew };
     TVnFileStream(const std::string& fileName, Mode mode); // EFOpenError / EFCreateError
+    // Takes over a file the caller has opened; fileName names it in messages.
+    TVnFileStream(VnPlatform::FileHandle handle, std::string fileName)
+        : FFileName(std::move(fileName)), FHandle(handle) {}
     ~TVnFileStream() override;
     TVnFileStream(const TVnFileStream&) = delete;
     TVnFileStream& operator=(const TVnFileStream&) = delete;

@@ -2,9 +2,13 @@
 // still what was installed (a file of the recorded size and MD5, reached from the installation
 // folder without a link), a folder only once it is empty, never by walking it. Everything not
 // listed stays: the configuration, the console's configuration, the mail, the logs and whatever
-// a user added. Every step is a line of the install log, in the texts given.
+// a user added. Every step is a line of the install log, in the texts given. Each file is checked
+// and deleted through one handle, reached from folders held open step by step that no link
+// leads through; a file that is a link, or that cannot be deleted (read-only), stays and is
+// logged.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,15 @@ extern const char* const UninstallerName; // "VNT_Uninstall.exe"
 // The files of the record that another program holds open (full paths).
 std::vector<std::string> HeldRecordedFiles(const std::string& folder,
                                            const TVnInstallRecord& record);
+
+// The full paths of the recorded files: the programs whose services are the installation's own.
+std::vector<std::string> RecordedPrograms(const std::string& folder,
+                                          const TVnInstallRecord& record);
+
+// Called with a file's path after it has been checked and before it is deleted; unset outside
+// tests, which change the file system there to show that the check and the deletion concern the
+// same file.
+std::function<void(const std::string& path)>& RemovalCheckedHook();
 
 // Removes the recorded files but the uninstaller, the recorded folders that are then empty
 // (deepest first), and the record. folder ends with a separator.

@@ -15,6 +15,7 @@ struct TVnUninstallTexts {
     std::string Removed;           // file or folder
     std::string KeptChanged;       // file
     std::string KeptLink;          // file or folder
+    std::string KeptUndeletable;   // file, reason
     std::string KeptFolder;        // folder that still holds something
     std::string ServiceStopped;    // service
     std::string ServiceNotStopped; // service, reason

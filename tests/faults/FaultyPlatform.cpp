@@ -7,9 +7,16 @@ using namespace VnPlatform;
 // The real functions and their wrappers, by the linker names that CMakeLists.txt hands in.
 #define VN_LINKED(name) __asm__(name)
 bool RealWriteFile(FileHandle, const void*, uint32_t, uint32_t&) VN_LINKED(VN_REAL_WRITEFILE);
-FileHandle RealCreateNewFile(const std::string&) VN_LINKED(VN_REAL_CREATENEWFILE);
+FileHandle RealCreateNewFile(const std::string&, const std::string&)
+    VN_LINKED(VN_REAL_CREATENEWFILE);
+FileHandle RealCreateNewFileIn(FolderHandle, const std::string&, const std::string&)
+    VN_LINKED(VN_REAL_CREATENEWFILEIN);
 FileHandle RealCreateFileRW(const std::string&) VN_LINKED(VN_REAL_CREATEFILERW);
-bool RealCreateDirectory(const std::string&) VN_LINKED(VN_REAL_CREATEDIRECTORY);
+bool RealCreateDirectory(const std::string&, const std::string&) VN_LINKED(VN_REAL_CREATEDIRECTORY);
+FolderHandle RealCreateSubfolder(FolderHandle, const std::string&, const std::string&)
+    VN_LINKED(VN_REAL_CREATESUBFOLDER);
+bool RealMoveInFolder(FolderHandle, const std::string&, const std::string&, bool)
+    VN_LINKED(VN_REAL_MOVEINFOLDER);
 bool RealMoveFile(const std::string&, const std::string&) VN_LINKED(VN_REAL_MOVEFILE);
 bool RealReplaceFile(const std::string&, const std::string&) VN_LINKED(VN_REAL_REPLACEFILE);
 FileHandle RealOpenFileExclusive(const std::string&) VN_LINKED(VN_REAL_OPENFILEEXCLUSIVE);
@@ -60,9 +67,18 @@ bool WrapWriteFile(FileHandle file, const void* buffer, uint32_t count, uint32_t
     return !Fails(TFaultKind::Write, DiskFull) && RealWriteFile(file, buffer, count, done);
 }
 
-FileHandle WrapCreateNewFile(const std::string& path) VN_LINKED(VN_WRAP_CREATENEWFILE);
-FileHandle WrapCreateNewFile(const std::string& path) {
-    return Fails(TFaultKind::Write, DiskFull) ? InvalidFile : RealCreateNewFile(path);
+FileHandle WrapCreateNewFile(const std::string& path, const std::string& rules)
+    VN_LINKED(VN_WRAP_CREATENEWFILE);
+FileHandle WrapCreateNewFile(const std::string& path, const std::string& rules) {
+    return Fails(TFaultKind::Write, DiskFull) ? InvalidFile : RealCreateNewFile(path, rules);
+}
+
+FileHandle WrapCreateNewFileIn(FolderHandle folder, const std::string& name,
+                               const std::string& rules) VN_LINKED(VN_WRAP_CREATENEWFILEIN);
+FileHandle WrapCreateNewFileIn(FolderHandle folder, const std::string& name,
+                               const std::string& rules) {
+    return Fails(TFaultKind::Write, DiskFull) ? InvalidFile
+                                              : RealCreateNewFileIn(folder, name, rules);
 }
 
 FileHandle WrapCreateFileRW(const std::string& path) VN_LINKED(VN_WRAP_CREATEFILERW);
@@ -70,9 +86,26 @@ FileHandle WrapCreateFileRW(const std::string& path) {
     return Fails(TFaultKind::Write, DiskFull) ? InvalidFile : RealCreateFileRW(path);
 }
 
-bool WrapCreateDirectory(const std::string& path) VN_LINKED(VN_WRAP_CREATEDIRECTORY);
-bool WrapCreateDirectory(const std::string& path) {
-    return !Fails(TFaultKind::Write, DiskFull) && RealCreateDirectory(path);
+bool WrapCreateDirectory(const std::string& path, const std::string& rules)
+    VN_LINKED(VN_WRAP_CREATEDIRECTORY);
+bool WrapCreateDirectory(const std::string& path, const std::string& rules) {
+    return !Fails(TFaultKind::Write, DiskFull) && RealCreateDirectory(path, rules);
+}
+
+FolderHandle WrapCreateSubfolder(FolderHandle parent, const std::string& name,
+                                 const std::string& rules) VN_LINKED(VN_WRAP_CREATESUBFOLDER);
+FolderHandle WrapCreateSubfolder(FolderHandle parent, const std::string& name,
+                                 const std::string& rules) {
+    return Fails(TFaultKind::Write, DiskFull) ? InvalidFolder
+                                              : RealCreateSubfolder(parent, name, rules);
+}
+
+bool WrapMoveInFolder(FolderHandle folder, const std::string& from, const std::string& to,
+                      bool replace) VN_LINKED(VN_WRAP_MOVEINFOLDER);
+bool WrapMoveInFolder(FolderHandle folder, const std::string& from, const std::string& to,
+                      bool replace) {
+    return !Fails(TFaultKind::Move, ERROR_ACCESS_DENIED_CODE) &&
+           RealMoveInFolder(folder, from, to, replace);
 }
 
 bool WrapMoveFile(const std::string& from, const std::string& to) VN_LINKED(VN_WRAP_MOVEFILE);

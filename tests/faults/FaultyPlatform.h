@@ -6,8 +6,9 @@
 #include <string>
 
 enum class TFaultKind {
-    Write, // CreateNewFile, CreateFileRW, WriteFile, CreateDirectory: fail with a full disk
-    Move   // MoveFile, ReplaceFile: fail with access denied
+    Write, // CreateNewFile(In), CreateFileRW, WriteFile, CreateDirectory, CreateSubfolder: fail
+           // with a full disk
+    Move   // MoveFile, ReplaceFile, MoveInFolder: fail with access denied
 };
 
 // From now on the n-th call of kind fails (n from 1; 0 fails none); the counts start again.

@@ -1,6 +1,7 @@
 // The product's life after the installation: the installation record, the entry in Apps, the
 // next setup's folder and the uninstaller's removal, which keeps the data and never goes beyond
-// what the record lists.
+// what the record lists; and the links that a user who may write the folder plants for the setup
+// and the uninstaller, which lead neither anywhere else.
 #include <algorithm>
 #include <filesystem>
 
@@ -49,6 +50,10 @@ protected:
     // As the folder page makes it.
     const std::string Folder = IncludeTrailingPathDelimiter(ExpandFileName(Target / "Vantro\\"));
     std::string FOldDirectory = VnPlatform::CurrentDirectory();
+
+    std::string LastMessage() const {
+        return Services.Messages.empty() ? "" : Services.Messages.back().Text;
+    }
 };
 
 TEST_F(UninstallTest, TheUninstallerRemovesWhatWasInstalledAndKeepsTheData) {
@@ -127,6 +132,103 @@ TEST_F(UninstallTest, ALinkOrADamagedRecordLeavesEverythingInPlace) {
     if (!refused) {
         EXPECT_EQ(before, FolderContents(outside));
     }
+}
+
+// The folder an administrator's setup creates is protected like the program-files folder, and
+// what holds the password is the user's alone; a standard user's installation inherits. Natively
+// the rules stand as modes (under Wine the deployment test reads them).
+TEST_F(UninstallTest, AnAdministratorsNewFolderAndThePasswordsFilesAreProtected) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the modes that stand for the rules are the POSIX platform's";
+#endif
+    namespace fs = std::filesystem;
+    const auto mode = [this](const char* path) {
+        return static_cast<unsigned>(fs::status(NativePath(Folder + path)).permissions() &
+                                     fs::perms::mask);
+    };
+    for (const bool administrator : {true, false}) {
+        fs::remove_all(NativePath(Folder));
+        Services.Administrator = administrator;
+        ASSERT_EQ(VnExitCode::Success, Install());
+        EXPECT_EQ(0755u, mode("")) << administrator;
+        EXPECT_EQ(administrator ? 0700u : 0755u, mode("Config")) << administrator;
+        EXPECT_EQ(administrator ? 0600u : 0644u, mode("VNT_Admin\\VNT_Admin.cfg")) << administrator;
+    }
+}
+
+// Links planted in a folder before the setup runs there: at the log, at the temporary names that
+// writers once used beside the log and the databases, and in place of a folder of the payload.
+TEST_F(UninstallTest, NoLinkPlantedInTheFolderLeadsTheSetupOutside) {
+    namespace fs = std::filesystem;
+    const std::string outside = Target / "outside\\";
+    WriteBytes(outside + "secret", "not ours");
+    if (!MakeLink(outside + "secret", Target / "probe"))
+        GTEST_SKIP() << "this account may not make links";
+    const auto before = FolderContents(outside);
+    const struct {
+        const char* Name;
+        std::vector<std::pair<std::string, std::string>> Links; // target, link in the folder
+        int Code;
+    } plants[] = {
+        {"the log", {{"secret", "VNT_Setup.log"}}, VnExitCode::Success},
+        {"the log, dangling", {{"made", "VNT_Setup.log"}}, VnExitCode::Success},
+        {"temporary names",
+         {{"made1", "VNT_Setup.log.1.tmp"},
+          {"made2", "VNT_Setup.log.2.tmp"},
+          {"made3", "Config\\server.cfg.1.tmp"},
+          {"made4", "VNT_Admin\\VNT_Admin.cfg.1.tmp"}},
+         VnExitCode::Success},
+        {"a payload folder", {{"", "WWW"}}, VnExitCode::Fatal},
+    };
+    for (const auto& plant : plants) {
+        fs::remove_all(NativePath(Folder));
+        for (const char* made : {"Config", "VNT_Admin"})
+            fs::create_directories(NativePath(Folder + made));
+        for (const auto& [target, link] : plant.Links)
+            ASSERT_TRUE(MakeLink(outside + target, Folder + link)) << link;
+        EXPECT_EQ(plant.Code, Install()) << plant.Name;
+        EXPECT_EQ(before, FolderContents(outside)) << plant.Name;
+        for (const auto& [path, bytes] : FolderContents(Folder))
+            if (!fs::is_symlink(NativePath(Folder + path))) // the plants themselves
+                EXPECT_EQ(std::string::npos, bytes.find("not ours")) << plant.Name << ": " << path;
+    }
+}
+
+// What a user who may write the folder swaps in while the uninstaller runs: a listed folder
+// replaced by a link between the check of a file and its deletion, a listed file that is now a
+// link, and one made read-only. The uninstall goes on, deletes nothing outside and keeps those.
+TEST_F(UninstallTest, NoLinkSwappedInLeadsTheRemovalOutside) {
+    ASSERT_EQ(VnExitCode::Success, Install());
+    namespace fs = std::filesystem;
+    const std::string outside = Target / "outside\\", moved = Target / "moved";
+    WriteBytes(outside + "secret", "not ours");
+    WriteBytes(outside + "vantroms_default.html", ReadBytes(Folder + "WWW\\vantroms_default.html"));
+    if (!MakeLink(outside + "secret", Target / "probe"))
+        GTEST_SKIP() << "this account may not make links";
+    const auto before = FolderContents(outside);
+    ASSERT_TRUE(fs::remove(NativePath(Folder + "readme.txt")));
+    ASSERT_TRUE(MakeLink(outside + "secret", Folder + "readme.txt"));
+    fs::permissions(NativePath(Folder + "license_ru.txt"), fs::perms::owner_read);
+    bool swapped = false;
+    RemovalCheckedHook() = [&](const std::string& path) {
+        if (swapped || !EndsWith(path, "vantroms_default.html"))
+            return;
+        fs::rename(NativePath(Folder + "WWW"), NativePath(moved));
+        swapped = MakeLink(outside, Folder + "WWW");
+    };
+    const int code = Uninstall();
+    RemovalCheckedHook() = nullptr;
+    ASSERT_EQ(VnExitCode::Success, code) << LastMessage();
+    ASSERT_TRUE(swapped);
+    EXPECT_EQ(before, FolderContents(outside));
+    EXPECT_FALSE(PathExists(moved + "\\vantroms_default.html")); // the checked file itself
+    EXPECT_TRUE(PathExists(Folder + "license_ru.txt"));
+    const std::string log = ReadBytes(Folder + "VNT_Setup.log");
+    for (const std::string& kept : {"Kept \"" + Folder + "readme.txt\": reached through a link",
+                                    "Kept \"" + Folder + "license_ru.txt\": it cannot be deleted",
+                                    "Kept \"" + Folder + "WWW\": reached through a link"})
+        EXPECT_NE(std::string::npos, log.find(kept)) << kept;
+    EXPECT_EQ(std::string::npos, log.find("not ours"));
 }
 
 TEST_F(UninstallTest, TheNextSetupFindsTheRegisteredFolderAndUpdatesTheRecord) {

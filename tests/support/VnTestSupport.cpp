@@ -1,8 +1,8 @@
 #include "VnTestSupport.h"
 
 #include <chrono>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,9 +16,7 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-// Paths in the tests are written as the program writes them, with "\" separators.
-fs::path Native(const std::string& path) {
+fs::path NativePath(const std::string& path) {
 #ifdef _WIN32
     return fs::path(path);
 #else
@@ -29,7 +27,6 @@ fs::path Native(const std::string& path) {
     return fs::path(native);
 #endif
 }
-} // namespace
 
 TTempFolder::TTempFolder() {
     // random_device may be deterministic (MinGW), and test programs run side by side: the seed
@@ -47,16 +44,16 @@ TTempFolder::TTempFolder() {
 
 TTempFolder::~TTempFolder() {
     std::error_code error;
-    fs::remove_all(Native(ExcludeTrailingPathDelimiter(FPath)), error);
+    fs::remove_all(NativePath(ExcludeTrailingPathDelimiter(FPath)), error);
 }
 
 std::string ReadBytes(const std::string& fileName) {
-    std::ifstream in(Native(fileName), std::ios::binary);
+    std::ifstream in(NativePath(fileName), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteBytes(const std::string& fileName, const std::string& bytes) {
-    const fs::path path = Native(fileName);
+    const fs::path path = NativePath(fileName);
     if (path.has_parent_path())
         fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -66,12 +63,21 @@ void WriteBytes(const std::string& fileName, const std::string& bytes) {
 }
 
 bool PathExists(const std::string& path) {
-    return fs::exists(Native(path));
+    return fs::exists(NativePath(path));
+}
+
+bool MakeLink(const std::string& target, const std::string& link) {
+    std::error_code refused;
+    if (fs::is_directory(NativePath(target)))
+        fs::create_directory_symlink(NativePath(target), NativePath(link), refused);
+    else
+        fs::create_symlink(NativePath(target), NativePath(link), refused);
+    return !refused;
 }
 
 std::map<std::string, std::string> FolderContents(const std::string& folder) {
     std::map<std::string, std::string> contents;
-    const fs::path root = Native(ExcludeTrailingPathDelimiter(folder));
+    const fs::path root = NativePath(ExcludeTrailingPathDelimiter(folder));
     if (!fs::is_directory(root))
         return contents;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {

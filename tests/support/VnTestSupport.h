@@ -1,6 +1,7 @@
 // Helpers shared by the tests: scratch folders, whole-file access, main.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -23,11 +24,15 @@ private:
 };
 
 // Paths may use backslash separators, as the program writes them.
-std::string ReadBytes(const std::string& fileName); // the whole file; "" when it is missing
+std::filesystem::path NativePath(const std::string& path); // for std::filesystem
+std::string ReadBytes(const std::string& fileName);        // the whole file; "" when it is missing
 void WriteBytes(const std::string& fileName, const std::string& bytes); // creates parent folders
 bool PathExists(const std::string& path);                               // file or folder
 std::string SourcePath(const std::string& relative);                    // a file of the source tree
 std::string RandomBytes(size_t count, unsigned seed); // deterministic pseudo-random bytes
+// A symbolic link at `link` to `target` (a folder or a file); false when the system refuses (on
+// Windows only some accounts may make links).
+bool MakeLink(const std::string& target, const std::string& link);
 // Every file and folder below folder by its path relative to it ("/"-separated): a file's bytes,
 // or "<folder>" for a folder. Empty when folder is missing.
 std::map<std::string, std::string> FolderContents(const std::string& folder);

@@ -417,15 +417,6 @@ void SampleTree(TVnXMLElement& root) {
     root.AddChild()->Text = "&";
 }
 
-fs::path NativePath(std::string path) {
-#ifndef _WIN32
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
-#endif
-    return fs::path(path);
-}
-
 // The names in a folder, sorted.
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
