@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "VnExitCodes.h"
+#include "VnInputText.h"
 #include "VnSysUtils.h"
 #include "fMain.h"
 
@@ -150,12 +151,25 @@ void ApplySwitch(TVnSetupOptions& options, const TVnSwitchWord& word) {
     }
 }
 
-std::string ReadNamedFile(const std::string& fileName) {
-    try {
-        return ReadFileText(fileName);
-    } catch (const std::exception&) {
-        Refuse(Format("File \"%s\" cannot be read", fileName.c_str()));
+// An answer file is a few lines; anything larger is something else.
+constexpr size_t AnswerFileLimit = 64 * 1024;
+
+// The lines of decoded text, without their line ends (CR LF, LF or CR).
+std::vector<TVnInputText> InputLines(const TVnInputText& text) {
+    std::vector<TVnInputText> lines;
+    for (size_t begin = 0; begin < text.size();) {
+        const size_t end = std::min(text.find_first_of(U"\r\n", begin), text.size());
+        lines.push_back(text.substr(begin, end - begin));
+        begin = end + (text.compare(end, 2, U"\r\n") == 0 ? 2 : 1);
     }
+    return lines;
+}
+
+std::string ModelText(const TVnInputText& text, const std::string& what) {
+    std::string model;
+    if (!ToModelText(text, model))
+        Refuse(Format("%s holds a character that the setup cannot store", what.c_str()));
+    return model;
 }
 
 void CheckLength(const std::string& value, size_t limit, const std::string& name) {
@@ -227,33 +241,47 @@ TVnSetupOptions ParseSetupOptions(const std::vector<std::string>& words) {
 }
 
 void LoadAnswers(const std::string& fileName, TVnInstallAnswers& answers) {
-    const std::string text = ReadNamedFile(fileName);
-    bool inSetup = false;
-    for (size_t begin = 0; begin < text.size();) {
-        const size_t end = std::min(text.find('\n', begin), text.size());
-        std::string line = text.substr(begin, end - begin);
-        begin = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == ';')
+    bool complete = false;
+    const std::string bytes = ReadInputFile(fileName, AnswerFileLimit, complete);
+    if (!complete)
+        Refuse(Format("File \"%s\" is larger than %u KB: it is no answer file", fileName.c_str(),
+                      static_cast<unsigned>(AnswerFileLimit / 1024)));
+    bool inSetup = false, hasSetup = false;
+    std::vector<const TVnAnswerKey*> given;
+    unsigned number = 0;
+    // A line that is not an answer is named by its number and key only: it may hold a secret.
+    for (const TVnInputText& text : InputLines(DecodeInputText(bytes, fileName))) {
+        ++number;
+        const std::string where = Format("line %u of \"%s\"", number, fileName.c_str());
+        if (text.empty() || text[0] == U';')
             continue;
-        if (line[0] == '[') {
-            inSetup = SameTextAscii(line, "[Setup]");
+        if (text[0] == U'[') {
+            inSetup = text.size() == 7 && SameTextAscii(ModelText(text, where), "[Setup]");
+            hasSetup = hasSetup || inSetup;
             continue;
         }
         if (!inSetup)
             continue;
-        const size_t equals = line.find('=');
-        const std::string key = line.substr(0, equals);
+        const size_t equals = text.find(U'=');
+        const std::string key = ModelText(text.substr(0, equals), "The key in " + where);
         const TVnAnswerKey* answer = FindByName(AnswerKeys, key);
-        if (equals == std::string::npos || !answer)
-            Refuse(
-                Format("Line \"%s\" of \"%s\" is not an answer", line.c_str(), fileName.c_str()));
-        const std::string value = Unquoted(line.substr(equals + 1));
+        if (equals == TVnInputText::npos)
+            Refuse(Format("The %s is not an answer", where.c_str()));
+        if (!answer)
+            Refuse(Format("Key \"%s\" in %s is not an answer", key.c_str(), where.c_str()));
+        if (std::find(given.begin(), given.end(), answer) != given.end())
+            Refuse(Format("Key %s is given twice in \"%s\"", answer->Name, fileName.c_str()));
+        given.push_back(answer);
+        const std::string value =
+            Unquoted(ModelText(text.substr(equals + 1),
+                               Format("The value of key %s in %s", answer->Name, where.c_str())));
         if (value.empty())
             Refuse(Format("Key %s of \"%s\" needs a value", key.c_str(), fileName.c_str()));
         answer->Set(answers, value);
     }
+    if (!hasSetup)
+        Refuse(
+            Format("File \"%s\" has no [Setup] section: it is no answer file", fileName.c_str()));
 }
 
 void SaveAnswers(const std::string& fileName, const TVnInstallAnswers& answers) {
@@ -267,8 +295,33 @@ void SaveAnswers(const std::string& fileName, const TVnInstallAnswers& answers) 
 }
 
 std::string ReadPasswordFile(const std::string& fileName) {
-    const std::string text = ReadNamedFile(fileName);
-    return text.substr(0, text.find_first_of("\r\n"));
+    // Enough for a byte-order mark and the longest password with its line end in any encoding.
+    constexpr size_t limit = 4 + 4 * (TfrmMain::PasswordMaxLength + 2);
+    bool complete = false;
+    std::string bytes = ReadInputFile(fileName, limit, complete);
+    if (!complete)
+        bytes.resize(bytes.size() & ~size_t(3)); // whole UTF-16 units at least: the rest is cut
+    const auto refuse = [&fileName](const char* reason) {
+        Refuse(Format("Password file \"%s\": %s", fileName.c_str(), reason));
+    };
+    TVnInputText text;
+    try {
+        text = DecodeInputText(bytes, fileName);
+    } catch (const EVnSetupExit&) {
+        if (complete)
+            throw;
+        refuse("its first line is longer than a password may be"); // cut inside a character
+    }
+    const size_t end = text.find_first_of(U"\r\n");
+    const TVnInputText line = text.substr(0, end);
+    if ((end == TVnInputText::npos && !complete) || line.size() > TfrmMain::PasswordMaxLength)
+        refuse("its first line is longer than a password may be");
+    if (line.find_first_not_of(U" \t") == TVnInputText::npos)
+        refuse("its first line is empty");
+    std::string password;
+    if (!ToModelText(line, password))
+        refuse("the password holds a character that the configuration cannot store");
+    return password;
 }
 
 void CheckAnswers(const TVnInstallAnswers& answers, const TVnAnswerNames& names) {

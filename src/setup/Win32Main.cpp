@@ -36,6 +36,7 @@ std::vector<std::string> CommandLineWords() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    VnPlatform::RestrictLibrarySearch();
     TVnWin32Services services;
     std::unique_ptr<TVnWin32Progress> progress;
     TVnSetupFrontEnd frontEnd;

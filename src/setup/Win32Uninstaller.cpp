@@ -1,8 +1,7 @@
 #include "Win32Uninstaller.h"
 
 #include <windows.h>
-
-#include <sddl.h>
+#undef CreateDirectory // VnPlatform's, not the macro of windows.h
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,6 +22,8 @@ namespace {
 const char* const FolderSwitch = "/UNINSTALLFROM=";
 const char* const HandoffSwitch = "/HANDOFF=";
 const char* const ParentSwitch = "/PARENT=";
+// The copy's folder: the system, the administrators and its creator only.
+const char* const PrivateFolderRules = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)";
 // How long the copy waits for the first process to end before it deletes the uninstaller.
 constexpr DWORD ParentExitLimit = 60000; // milliseconds
 
@@ -53,24 +54,16 @@ std::string ValueOf(const std::vector<std::string>& words, size_t index, const c
 // A new folder in the temporary folder that only the system, the administrators and its creator
 // may use: nobody can have put a library beside the copy that the loader would take.
 std::string MakePrivateFolder() {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)", SDDL_REVISION_1, &descriptor,
-            nullptr))
-        return std::string();
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-    std::string folder;
-    for (unsigned attempt = 0; folder.empty() && attempt < 100; ++attempt) {
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string name =
             VnPlatform::TempFolder() +
             Format("VNT_Uninstall-%lu-%lu-%u", GetCurrentProcessId(), GetTickCount(), attempt);
-        if (CreateDirectoryA(name.c_str(), &attributes))
-            folder = name + "\\";
-        else if (GetLastError() != ERROR_ALREADY_EXISTS)
+        if (VnPlatform::CreateDirectory(name, PrivateFolderRules))
+            return name + "\\";
+        if (VnPlatform::LastError() != VnPlatform::ERROR_ALREADY_EXISTS_CODE)
             break;
     }
-    LocalFree(descriptor);
-    return folder;
+    return std::string();
 }
 
 } // namespace

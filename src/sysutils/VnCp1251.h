@@ -13,39 +13,33 @@ template <size_t N> struct TBytes {
     size_t size = 0;
 };
 
-constexpr unsigned char FromCodePoint(unsigned cp) {
-    if (cp < 0x80)
-        return static_cast<unsigned char>(cp);
-    if (cp >= 0x410 && cp <= 0x44F)
-        return static_cast<unsigned char>(0xC0 + (cp - 0x410));
-    switch (cp) {
-    case 0x401:
-        return 0xA8; // Ё
-    case 0x451:
-        return 0xB8; // ё
-    case 0xAB:
-        return 0xAB; // «
-    case 0xBB:
-        return 0xBB; // »
-    case 0xA9:
-        return 0xA9; // ©
-    case 0xA0:
-        return 0xA0; // no-break space
-    case 0x2013:
-        return 0x96;
-    case 0x2014:
-        return 0x97;
-    case 0x2026:
-        return 0x85; // …
-    case 0x201C:
-        return 0x93;
-    case 0x201D:
-        return 0x94;
-    case 0x2116:
-        return 0xB9; // №
-    default:
-        throw "character without a Windows-1251 form";
+// The characters of the bytes 0x80 to 0xBF (0xC0 to 0xFF are А to я); 0x98, which Windows-1251
+// leaves undefined, stands for U+0098 so that every byte has a character and back.
+constexpr char16_t HighCharacters[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
+    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
+    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
+    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
+    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+
+// The character (Unicode code point) of a Windows-1251 byte.
+constexpr unsigned ToCodePoint(unsigned char byte) {
+    return byte < 0x80 ? byte : byte >= 0xC0 ? 0x410 + (byte - 0xC0) : HighCharacters[byte - 0x80];
+}
+
+// The Windows-1251 byte of a character; false when the code page has none.
+constexpr bool FromCodePoint(unsigned cp, unsigned char& byte) {
+    if (cp < 0x80 || (cp >= 0x410 && cp <= 0x44F)) {
+        byte = static_cast<unsigned char>(cp < 0x80 ? cp : 0xC0 + (cp - 0x410));
+        return true;
     }
+    for (unsigned i = 0; i < 64; ++i)
+        if (HighCharacters[i] == cp) {
+            byte = static_cast<unsigned char>(0x80 + i);
+            return true;
+        }
+    return false;
 }
 
 template <size_t N> constexpr TBytes<N> Convert(const char (&utf8)[N]) {
@@ -65,7 +59,10 @@ template <size_t N> constexpr TBytes<N> Convert(const char (&utf8)[N]) {
             cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
             length = 2;
         }
-        out.data[out.size++] = static_cast<char>(FromCodePoint(cp));
+        unsigned char byte = 0;
+        if (!FromCodePoint(cp, byte))
+            throw "character without a Windows-1251 form";
+        out.data[out.size++] = static_cast<char>(byte);
         i += length;
     }
     return out;

@@ -28,7 +28,10 @@ VnPlatform::FolderHandle TVnHeldFolders::Open(const std::string& relative) {
         return held->second;
     VnPlatform::FolderHandle folder = VnPlatform::InvalidFolder;
     if (relative.empty()) {
-        folder = VnPlatform::OpenFolder(ExcludeTrailingPathDelimiter(FRoot));
+        // A drive's root keeps its separator: "C:" alone names the drive's current folder.
+        const std::string root = ExcludeTrailingPathDelimiter(FRoot);
+        const bool driveRoot = root.empty() || root.back() == ':';
+        folder = VnPlatform::OpenFolder(driveRoot ? FRoot : root);
     } else {
         const VnPlatform::FolderHandle parent = Open(ParentOf(relative));
         if (parent == VnPlatform::InvalidFolder)

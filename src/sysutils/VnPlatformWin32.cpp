@@ -17,7 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
-#include <restartmanager.h>
+#include <memory>
 #include <shlobj.h>
 #include <vector>
 
@@ -80,97 +80,10 @@ FileHandle CreateNewPrivateFile(const std::string& path) {
     return h == INVALID_HANDLE_VALUE ? InvalidFile : reinterpret_cast<FileHandle>(h);
 }
 
-FileHandle CreateNewFile(const std::string& path) {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    return h == INVALID_HANDLE_VALUE ? InvalidFile : reinterpret_cast<FileHandle>(h);
-}
-
 FileHandle OpenFileExclusive(const std::string& path) {
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? InvalidFile : reinterpret_cast<FileHandle>(h);
-}
-
-namespace {
-
-// A Restart Manager session with files registered, ended on scope exit.
-class TRestartSession {
-public:
-    explicit TRestartSession(const std::vector<std::string>& files) {
-        WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
-        FStatus = ::RmStartSession(&FSession, 0, key);
-        FStarted = FStatus == ERROR_SUCCESS;
-        if (FStarted)
-            FStatus = Register(files);
-    }
-    ~TRestartSession() {
-        if (FStarted)
-            ::RmEndSession(FSession);
-    }
-    TRestartSession(const TRestartSession&) = delete;
-    TRestartSession& operator=(const TRestartSession&) = delete;
-
-    // ERROR_SUCCESS once the session has started with the files registered.
-    DWORD Status() const { return FStatus; }
-    // The processes that hold a registered file.
-    DWORD Holders(std::vector<RM_PROCESS_INFO>& processes) const {
-        UINT needed = 0, count = 0;
-        DWORD reasons = 0;
-        processes.clear();
-        DWORD result = ::RmGetList(FSession, &needed, &count, nullptr, &reasons);
-        while (result == ERROR_MORE_DATA) {
-            processes.resize(needed);
-            count = needed;
-            result = ::RmGetList(FSession, &needed, &count, processes.data(), &reasons);
-        }
-        processes.resize(result == ERROR_SUCCESS ? count : 0);
-        return result;
-    }
-    // Closes the holders, ending those that do not close when asked.
-    DWORD ForceShutdown() const { return ::RmShutdown(FSession, RmForceShutdown, nullptr); }
-
-private:
-    DWORD Register(const std::vector<std::string>& files) const {
-        std::vector<std::wstring> wideFiles;
-        for (const std::string& file : files)
-            wideFiles.push_back(Widen(file, CP_ACP));
-        std::vector<LPCWSTR> names;
-        for (const std::wstring& file : wideFiles)
-            names.push_back(file.c_str());
-        return ::RmRegisterResources(FSession, static_cast<UINT>(names.size()), names.data(), 0,
-                                     nullptr, 0, nullptr);
-    }
-
-    DWORD FSession = 0;
-    DWORD FStatus = ERROR_SUCCESS;
-    bool FStarted = false;
-};
-
-// The processes that hold any of files, as a session of their own sees them now.
-DWORD ListHolders(const std::vector<std::string>& files, std::vector<RM_PROCESS_INFO>& holders) {
-    const TRestartSession session(files);
-    return session.Status() == ERROR_SUCCESS ? session.Holders(holders) : session.Status();
-}
-
-DWORD ShutDownHolders(const std::vector<std::string>& files) {
-    const TRestartSession session(files);
-    return session.Status() == ERROR_SUCCESS ? session.ForceShutdown() : session.Status();
-}
-
-} // namespace
-
-std::string FileHolders(const std::string& path) {
-    std::vector<RM_PROCESS_INFO> holders;
-    std::string names;
-    if (ListHolders({path}, holders) != ERROR_SUCCESS)
-        return names;
-    for (const RM_PROCESS_INFO& holder : holders) {
-        const std::string name = Narrow(holder.strAppName, CP_ACP);
-        if (!name.empty())
-            names += (names.empty() ? "" : ", ") + name;
-    }
-    return names;
 }
 
 FileHandle CreateFileRW(const std::string& path) {
@@ -229,10 +142,6 @@ bool DirectoryExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CreateDirectory(const std::string& path) {
-    return Check(::CreateDirectoryA(path.c_str(), nullptr));
-}
-
 bool RemoveDirectory(const std::string& path) {
     return Check(::RemoveDirectoryA(path.c_str()));
 }
@@ -284,6 +193,18 @@ std::string ModuleFileName() {
     char buffer[MAX_PATH + 1];
     const DWORD length = ::GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
     return std::string(buffer, length < sizeof(buffer) ? length : 0);
+}
+
+void RestrictLibrarySearch() {
+    // Vista and 7 have SetDefaultDllDirectories only with KB2533623; SetDllDirectory("") still
+    // takes the current folder out of the search there.
+    using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+    const auto setDefaultDllDirectories =
+        reinterpret_cast<TSetDefaultDllDirectories>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (setDefaultDllDirectories != nullptr)
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    ::SetDllDirectoryW(L"");
 }
 
 void SetStdStreamsBinary() {
@@ -458,21 +379,11 @@ std::string ProgramOfCommandLine(const std::string& commandLine) {
     return longest.empty() ? commandLine.substr(0, commandLine.find_first_of(" \t")) : longest;
 }
 
-// Whether a full path lies in a folder given as a full path with a trailing separator, compared
-// as the file system compares names.
-bool LiesIn(const std::string& path, const std::string& folder) {
-    const std::wstring widePath = Widen(path, CP_ACP), wideFolder = Widen(folder, CP_ACP);
-    const int length = static_cast<int>(wideFolder.size());
-    return widePath.size() >= wideFolder.size() &&
-           ::CompareStringOrdinal(widePath.data(), length, wideFolder.data(), length, TRUE) ==
-               CSTR_EQUAL;
-}
-
-std::string FolderPrefix(const std::string& folder) {
-    std::string prefix = FullPathName(folder);
-    if (prefix.empty() || prefix.back() != '\\')
-        prefix += '\\';
-    return prefix;
+// Whether two full paths name the same file, compared as the file system compares names.
+bool SamePath(const std::string& a, const std::string& b) {
+    const std::wstring wideA = Widen(a, CP_ACP), wideB = Widen(b, CP_ACP);
+    return ::CompareStringOrdinal(wideA.data(), static_cast<int>(wideA.size()), wideB.data(),
+                                  static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
 }
 
 bool QueryStatus(SC_HANDLE service, SERVICE_STATUS_PROCESS& status) {
@@ -512,20 +423,23 @@ bool WaitUntilStopped(SC_HANDLE service, uint32_t milliseconds) {
 
 } // namespace
 
-bool ServicesInFolder(const std::string& folder, std::vector<ServiceEntry>& services) {
+bool ServicesOfPrograms(const std::vector<std::string>& programFiles,
+                        std::vector<ServiceEntry>& services) {
     services.clear();
     const TServiceHandle manager(
         ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
     std::vector<TServiceState> states;
     if (!manager || !ListServices(manager.Get(), states))
         return false;
-    const std::string prefix = FolderPrefix(folder);
     for (const TServiceState& state : states) {
         std::string binaryPath;
         if (!QueryBinaryPath(manager.Get(), state.Name, binaryPath))
             continue; // not ours to see
         const std::string program = FullPathName(ProgramOfCommandLine(ExpandedText(binaryPath)));
-        if (LiesIn(program, prefix))
+        const auto isProgram = [&program](const std::string& file) {
+            return SamePath(program, file);
+        };
+        if (std::any_of(programFiles.begin(), programFiles.end(), isProgram))
             services.push_back({state.Name, program, state.State != SERVICE_STOPPED});
     }
     ::SetLastError(ERROR_SUCCESS);
@@ -555,37 +469,118 @@ bool DeleteService(const std::string& name) {
     return service && Check(::DeleteService(service.Get()));
 }
 
-bool CloseFileHolders(const std::vector<std::string>& files) {
-    const DWORD shutdown = ShutDownHolders(files);
-    std::vector<RM_PROCESS_INFO> holders;
-    const DWORD checked = ListHolders(files, holders);
-    if (checked == ERROR_SUCCESS && holders.empty())
-        return true;
-    ::SetLastError(checked != ERROR_SUCCESS    ? checked
-                   : shutdown != ERROR_SUCCESS ? shutdown
-                                               : ERROR_SHARING_VIOLATION);
-    return false;
+namespace {
+
+// A named mutex and the private namespace it lives in, if any, closed on destruction without
+// touching the caller's error code. The namespace stays open while the mutex is held.
+struct THeldMutex {
+    THeldMutex() = default;
+    ~THeldMutex() {
+        const DWORD error = ::GetLastError();
+        if (Mutex != nullptr)
+            ::CloseHandle(Mutex);
+        if (Namespace != nullptr)
+            ::ClosePrivateNamespace(Namespace, 0);
+        ::SetLastError(error);
+    }
+    THeldMutex(const THeldMutex&) = delete;
+    THeldMutex& operator=(const THeldMutex&) = delete;
+
+    HANDLE Namespace = nullptr;
+    HANDLE Mutex = nullptr;
+};
+
+// A boundary descriptor that holds the Administrators group, deleted on scope exit.
+class TAdministratorsBoundary {
+public:
+    explicit TAdministratorsBoundary(const std::wstring& name) {
+        ::SetLastError(ERROR_SUCCESS); // a system without the function may fail silently
+        FBoundary = ::CreateBoundaryDescriptorW(name.c_str(), 0);
+        alignas(SID) BYTE sid[SECURITY_MAX_SID_SIZE];
+        DWORD size = sizeof(sid);
+        if (FBoundary != nullptr &&
+            (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) ||
+             !::AddSIDToBoundaryDescriptor(&FBoundary, sid)))
+            Delete();
+    }
+    ~TAdministratorsBoundary() { Delete(); }
+    TAdministratorsBoundary(const TAdministratorsBoundary&) = delete;
+    TAdministratorsBoundary& operator=(const TAdministratorsBoundary&) = delete;
+
+    HANDLE Get() const { return FBoundary; }
+
+private:
+    void Delete() {
+        if (FBoundary == nullptr)
+            return;
+        const DWORD error = ::GetLastError();
+        ::DeleteBoundaryDescriptor(FBoundary);
+        ::SetLastError(error);
+        FBoundary = nullptr;
+    }
+
+    HANDLE FBoundary = nullptr;
+};
+
+// The private namespace `alias` bounded by the Administrators group, created with rules that let
+// only the system and the administrators in, or opened when it exists; null on failure.
+HANDLE AdministratorsNamespace(const std::wstring& alias) {
+    const TAdministratorsBoundary boundary(alias);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (boundary.Get() == nullptr ||
+        !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr))
+        return nullptr;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    HANDLE created = ::CreatePrivateNamespaceW(&attributes, boundary.Get(), alias.c_str());
+    if (created == nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS)
+        created = ::OpenPrivateNamespaceW(boundary.Get(), alias.c_str());
+    const DWORD error = ::GetLastError();
+    ::LocalFree(descriptor);
+    ::SetLastError(error);
+    return created;
 }
 
+// The system has no private namespaces (Wine: the boundary descriptor fails without an error
+// code, and the namespace functions are missing).
+bool LacksPrivateNamespaces(DWORD error) {
+    return error == ERROR_SUCCESS || error == ERROR_CALL_NOT_IMPLEMENTED ||
+           error == ERROR_NOT_SUPPORTED;
+}
+
+std::string WithoutGlobalPrefix(const std::string& name) {
+    const std::string prefix = "Global\\";
+    return name.compare(0, prefix.size(), prefix) == 0 ? name.substr(prefix.size()) : name;
+}
+
+} // namespace
+
 MutexHandle HoldNamedMutex(const std::string& name) {
+    std::unique_ptr<THeldMutex> held(new THeldMutex);
+    std::wstring mutexName = Widen(name, CP_ACP);
+    bool administrator = false;
+    if (CheckAdministrators(administrator) && administrator) {
+        // No other user can create or enter this namespace before the administrators do.
+        const std::wstring alias = Widen(WithoutGlobalPrefix(name), CP_ACP);
+        held->Namespace = AdministratorsNamespace(alias);
+        if (held->Namespace != nullptr)
+            mutexName = alias + L"\\" + alias;
+        else if (!LacksPrivateNamespaces(::GetLastError()))
+            return InvalidMutex;
+    }
     // A mutex that exists is never taken over, not even one abandoned by its ended holder while
     // another process keeps a handle to it: whoever made it came first.
-    HANDLE mutex = ::CreateMutexA(nullptr, TRUE, name.c_str());
-    if (mutex == nullptr)
-        return InvalidMutex;
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
-        ::CloseHandle(mutex);
-        ::SetLastError(ERROR_ALREADY_EXISTS);
-        return InvalidMutex;
-    }
-    return reinterpret_cast<MutexHandle>(mutex);
+    held->Mutex = ::CreateMutexW(nullptr, TRUE, mutexName.c_str());
+    if (held->Mutex == nullptr || ::GetLastError() == ERROR_ALREADY_EXISTS)
+        return InvalidMutex; // closed, the error code kept
+    return reinterpret_cast<MutexHandle>(held.release());
 }
 
 void ReleaseNamedMutex(MutexHandle mutex) {
     if (mutex == InvalidMutex)
         return;
-    ::ReleaseMutex(reinterpret_cast<HANDLE>(mutex));
-    ::CloseHandle(reinterpret_cast<HANDLE>(mutex));
+    const std::unique_ptr<THeldMutex> held(reinterpret_cast<THeldMutex*>(mutex));
+    ::ReleaseMutex(held->Mutex);
 }
 
 namespace {

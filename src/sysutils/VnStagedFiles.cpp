@@ -119,7 +119,10 @@ std::unique_ptr<TVnFileStream> TVnStagedFiles::Create(const std::string& target)
     if (VnPlatform::DirectoryExists(target))
         throw EFCreateError(target, VnPlatform::ERROR_ACCESS_DENIED_CODE);
     const std::string relative = Relative(target);
-    TFile file{target, TVnHeldFolders::ParentOf(relative), TVnHeldFolders::NameOf(relative)};
+    TFile file;
+    file.Target = target;
+    file.Folder = TVnHeldFolders::ParentOf(relative);
+    file.Name = TVnHeldFolders::NameOf(relative);
     const VnPlatform::FolderHandle folder = Folder(file.Folder, target);
     const std::string rules = InstallAccess().FileRules(target);
     for (unsigned attempt = 0;; ++attempt) {

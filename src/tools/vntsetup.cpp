@@ -37,6 +37,7 @@ int Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    VnPlatform::RestrictLibrarySearch();
     if (argc < 2)
         return Usage();
     VnPlatform::SetStdStreamsBinary();

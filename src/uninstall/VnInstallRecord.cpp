@@ -43,13 +43,6 @@ TVnRecordedFile ParseFileLine(const std::string& value, TDamaged damaged) {
     return {path, std::stoull(size), digest};
 }
 
-template <class T, class TPath>
-typename std::vector<T>::iterator FindPath(std::vector<T>& items, const std::string& path,
-                                           TPath pathOf) {
-    return std::find_if(items.begin(), items.end(),
-                        [&](const T& item) { return SameTextAscii(pathOf(item), path); });
-}
-
 } // namespace
 
 std::string DigestText(const TVnDigest& digest) {
@@ -72,16 +65,16 @@ std::string BytesDigestText(const std::string& bytes) {
 }
 
 void TVnInstallRecord::AddFolder(const std::string& path) {
-    if (FindPath(Folders, path, [](const std::string& p) { return p; }) == Folders.end())
+    if (FFolderIndex.emplace(AsciiLowerCase(path), Folders.size()).second)
         Folders.push_back(path);
 }
 
 void TVnInstallRecord::AddFile(const TVnRecordedFile& file) {
-    const auto found = FindPath(Files, file.Path, [](const TVnRecordedFile& f) { return f.Path; });
-    if (found == Files.end())
+    const auto [found, added] = FFileIndex.emplace(AsciiLowerCase(file.Path), Files.size());
+    if (added)
         Files.push_back(file);
     else
-        *found = file;
+        Files[found->second] = file;
 }
 
 std::string TVnInstallRecord::Text() const {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "VnMD5.h"
@@ -25,11 +26,16 @@ struct TVnInstallRecord {
     std::vector<std::string> Folders; // relative, each listed before anything it holds
     std::vector<TVnRecordedFile> Files;
 
-    // Adds a folder once, or a file in place of one of the same path (paths ignore ASCII case).
+    // Adds a folder once, or a file in place of one of the same path (paths ignore ASCII case),
+    // in constant time: the lists are changed only through these.
     void AddFolder(const std::string& path);
     void AddFile(const TVnRecordedFile& file);
     // One line per item, closed by the MD5 of every line before it.
     std::string Text() const;
+
+private:
+    // The position of every path in its list, by the path in lower case.
+    std::unordered_map<std::string, size_t> FFolderIndex, FFileIndex;
 };
 
 // The 32 hexadecimal digits of a digest; of the MD5 of bytes.

@@ -15,9 +15,16 @@
 #   7. the entry in Apps with every value, in the 32-bit view of the registry;
 #   8. the uninstaller's confirmation (screenshot) and 1618 for a second uninstall meanwhile;
 #   9. the key's QuietUninstallString: program files, key, service and uninstaller gone, the data
-#      and a user's file kept;
+#      and a user's file kept, and the running service of a program that the installation did not
+#      make, in a subfolder of it, kept running;
 #  10. the confirmation and the closing message in Russian (screenshots), confirmed with Enter;
-#  11. the password in no log and no answer file, plain or encoded.
+#  11. the password in no log and no answer file, plain or encoded;
+#  12. a RstrtMgr.dll planted beside the setup in a downloads folder, native first for Wine: a
+#      silent /CLOSEAPPLICATIONS run never loads it;
+#  13. a first installation into a new folder outside the program-files folder: the folder gives
+#      others no write access, Config and the console's configuration no access at all (Wine maps
+#      the access rules given at creation to the Unix mode);
+#  14. the root of a drive and a folder in the system folder refused with 87, nothing written.
 # Screenshots go to WIN_BUILD/deploy-screenshots.
 #
 # usage: tests/deploy/deploy_e2e.sh NATIVE_BUILD WIN_BUILD
@@ -31,6 +38,7 @@ VNTSETUP="$NATIVE/src/tools/vntsetup"
 STUB="$WIN/src/VNT_Setup.exe"
 PAYLOAD="$WIN/payload"
 RUNWAIT="$WIN/tests/deploy/VnRunWait.exe"
+PLANTED="$WIN/tests/deploy/RstrtMgr.dll"
 SERVICE="$WIN/tests/deploy/VnTestService.exe"
 HOLDER="$WIN/tests/test_setup.exe"
 WORK="$(mktemp -d /tmp/vnt-deploy.XXXXXX)"
@@ -47,7 +55,8 @@ check() { if eval "$2"; then pass "$1"; else fail "$1"; fi; }
 for tool in "$WINE" xvfb-run; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
-for file in "$VNTSETUP" "$STUB" "$RUNWAIT" "$SERVICE" "$HOLDER" "$PAYLOAD/Setup/VantroMS.exe"; do
+for file in "$VNTSETUP" "$STUB" "$RUNWAIT" "$SERVICE" "$HOLDER" "$PLANTED" \
+    "$PAYLOAD/Setup/VantroMS.exe"; do
     [ -e "$file" ] || { echo "FAIL: $file is missing (build the Windows tree)"; exit 1; }
 done
 if ! timeout 300 "$WINE" wineboot -i >"$WORK/probe.log" 2>&1; then
@@ -248,12 +257,15 @@ check "uninstall: the confirmation shown" "[ -s '$SHOTS/uninstall-confirm-en.png
 expect_code "second uninstall while the first asks" 1618 "$(cat "$WORK/second.code" 2>/dev/null)"
 check "uninstall not confirmed: nothing removed" "[ -e '$C/Svc/VantroMS.exe' ]"
 
-# 9. The key's QuietUninstallString, with the service running and a user's file in a program
-# folder.
+# 9. The key's QuietUninstallString, with the service running, a user's file in a program folder
+# and another program's service running from a subfolder.
 "$WINESERVER" -p
 "$WINE" net start VntTestSvc >/dev/null 2>&1
-mkdir -p "$C/Svc/WWW/custom"
+mkdir -p "$C/Svc/WWW/custom" "$C/Svc/Agent"
 printf mine >"$C/Svc/WWW/custom/mine.html"
+cp "$SERVICE" "$C/Svc/Agent/Agent.exe"
+"$WINE" 'C:\Svc\Agent\Agent.exe' --install VntAgentSvc >/dev/null 2>&1
+"$WINE" net start VntAgentSvc >/dev/null 2>&1
 eval "set -- $quiet"
 code=$(env -u DISPLAY timeout 600 "$WINE" "$RUNWAIT" "$@" 2>/dev/null | tr -d '\r')
 expect_code "quiet uninstall ($quiet)" 0 "$code"
@@ -268,6 +280,9 @@ done
 check "quiet uninstall: the key removed" "! '$WINE' reg query '$KEY' /reg:32 >/dev/null 2>&1"
 check "quiet uninstall: the service deleted" \
     "! '$WINE' reg query 'HKLM\\System\\CurrentControlSet\\Services\\VntTestSvc' >/dev/null 2>&1"
+agent_state=$("$WINE" 'C:\Svc\Agent\Agent.exe' --state VntAgentSvc 2>/dev/null | tr -d '\r')
+check "quiet uninstall: another program's service in a subfolder kept running" \
+    "[ '$agent_state' = running ]"
 fresh_server
 
 # 10. A Russian installation asks in Russian; Enter confirms, Enter closes the closing message.
@@ -298,6 +313,40 @@ encoded=$("$VNTSETUP" encode-password "$PASSWORD")
 leaks=$(grep -rlF -e "$PASSWORD" -e "$encoded" --include='*.log' --include='*.inf' "$C" 2>/dev/null)
 check "the password in no log and no answer file" "[ -z '$leaks' ]"
 [ -z "$leaks" ] || echo "      found in: $leaks"
+
+# 12. A library planted beside the downloaded setup under the name of one it once imported.
+DOWNLOADS="$C/users/Public/Downloads"
+mkdir -p "$DOWNLOADS"
+cp "$PKG" "$DOWNLOADS/VNT_Setup.exe"
+cp "$PLANTED" "$DOWNLOADS/RstrtMgr.dll"
+code=$(WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rstrtmgr=n,b" setup "$DOWNLOADS/VNT_Setup.exe" \
+    /VERYSILENT /SUPPRESSMSGBOXES /CLOSEAPPLICATIONS '/DIR=C:\Planted')
+expect_code "setup beside a planted RstrtMgr.dll" 87 "$code"
+check "setup beside a planted RstrtMgr.dll: the library not loaded" \
+    "[ ! -e '$DOWNLOADS/planted.txt' ]"
+
+# 13. A new folder of its own. With a server that has no umask, a folder or file made without
+# access rules would give everyone everything.
+fresh_server
+code=$(umask 000 && setup "$PKG" /VERYSILENT /SUPPRESSMSGBOXES '/DIR=C:\VantroData' /TASKS=!start \
+    '/PASSWORDFILE=C:\deploy\admin.txt')
+fresh_server
+expect_code "installation into a new folder" 0 "$code"
+others() { local mode; mode=$(stat -c %a "$1") && echo "${mode: -1}"; } # the octal digit of others
+check "new folder: others may not write to it" "[ \$((\$(others '$C/VantroData') & 2)) = 0 ]"
+for private in Config VNT_Admin/VNT_Admin.cfg; do
+    check "new folder: $private closed to others" "[ \$(others '$C/VantroData/$private') = 0 ]"
+done
+
+# 14. Folders that belong to the system.
+before=$(ls -A "$C")
+for dir in 'C:\' 'C:\windows\system32\x'; do
+    code=$(setup "$PKG" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$dir" \
+        '/PASSWORDFILE=C:\deploy\admin.txt')
+    expect_code "refused folder $dir" 87 "$code"
+done
+check "refused folders: nothing written" \
+    "[ \"\$(ls -A '$C')\" = '$before' ] && [ ! -e '$C/windows/system32/x' ]"
 
 "$WINESERVER" -k 2>/dev/null
 if [ "$FAILED" = 0 ]; then

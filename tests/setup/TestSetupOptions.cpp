@@ -103,13 +103,14 @@ TEST_F(SetupOptionsTest, SwitchesAreAcceptedOrRefusedWithExitCode87) {
         {{"/LANG=de"}, "Switch /LANG: language \"de\" is not offered"},
         {{"/DIR=" + LongestFolder + "d"}, "Switch /DIR is longer than 260 characters"},
         {{"/PASSWORDFILE=" + LongPasswordFile},
-         "Switch /PASSWORDFILE is longer than 64 characters"},
+         "Password file \"" + LongPasswordFile +
+             "\": its first line is longer than a password may be"},
         {{"/PASSWORDFILE=" + Folder / "none.txt"},
          "File \"" + Folder / "none.txt" + "\" cannot be read"},
         {{"/LOADINF=" + Folder / "none.inf"},
          "File \"" + Folder / "none.inf" + "\" cannot be read"},
         {{"/LOADINF=" + BadAnswerFile},
-         "Line \"Password=pw\" of \"" + BadAnswerFile + "\" is not an answer"},
+         "Key \"Password\" in line 3 of \"" + BadAnswerFile + "\" is not an answer"},
     };
     for (const auto& c : refused) {
         try {
@@ -148,6 +149,74 @@ TEST_F(SetupOptionsTest, AnswerFileRoundTripKeepsEveryAnswerButThePassword) {
     expected.Answers.Password = "S3cret pw";
     EXPECT_EQ(Describe(expected), Describe(ParseSetupOptions({"/LANG=en", "/LOADINF=" + file,
                                                               "/PASSWORDFILE=" + PasswordFile})));
+}
+
+// UTF-16 of a text, little- or big-endian, after its byte-order mark.
+std::string Utf16(const std::u16string& text, bool bigEndian = false) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+// The files as Notepad and PowerShell save them, and what is no answer or password file at all.
+TEST_F(SetupOptionsTest, InputFilesAreDecodedAndDamageIsRefused) {
+    const std::string bom = "\xEF\xBB\xBF", file = Folder / "input.txt";
+    const std::string russian = VN_CP1251("C:\\Почта"), password = VN_CP1251("пароль 1");
+    const struct {
+        const char* What;
+        std::string Switch, Bytes, Result; // Result: the answer, or the refusal's end
+    } cases[] = {
+        {"UTF-8 answers", "LOADINF", bom + "[Setup]\r\nDir=C:\\FromInf\r\nLang=ru\r\n",
+         "dir=C:\\FromInf lang=ru"},
+        {"UTF-16 LE answers", "LOADINF", Utf16(u"[Setup]\r\nDir=C:\\Почта\r\nLang=ru\r\n"),
+         "dir=" + russian + " lang=ru"},
+        {"UTF-16 BE answers", "LOADINF", Utf16(u"[Setup]\nDir=C:\\Почта\nLang=ru\n", true),
+         "dir=" + russian + " lang=ru"},
+        {"8-bit answers", "LOADINF", "[Setup]\nDir=" + russian + "\nLang=ru",
+         "dir=" + russian + " lang=ru"},
+        {"no section", "LOADINF", "Dir=C:\\x\r\n", "has no [Setup] section: it is no answer file"},
+        {"a program", "LOADINF", std::string("MZ\x90\0\3\0", 6) + "[Setup]",
+         "holds a NUL character: it is no text file"},
+        {"too large", "LOADINF", "[Setup]\r\n" + std::string(64 * 1024, ';'),
+         "is larger than 64 KB: it is no answer file"},
+        {"a key twice", "LOADINF", "[Setup]\r\nDir=C:\\a\r\ndir=C:\\b\r\n",
+         "is given twice in \"" + file + "\""},
+        {"a secret", "LOADINF", "[Setup]\r\nsecret words\r\n",
+         "line 2 of \"" + file + "\" is not an answer"},
+        {"no Windows-1251 form", "LOADINF", bom + "[Setup]\r\nDir=C:\\\xC5\x81ukasz\r\n",
+         "The value of key Dir in line 2 of \"" + file +
+             "\" holds a character that the setup cannot store"},
+        {"bad UTF-8", "LOADINF", bom + "[Setup]\r\nDir=C:\\\xC5\r\n", "is not valid UTF-8"},
+        {"a password", "PASSWORDFILE", "pw 7\r\nsecond\r\n", "password=1:pw 7"},
+        {"a UTF-8 password", "PASSWORDFILE", bom + "пароль 1\n", "password=1:" + password},
+        {"a UTF-16 password", "PASSWORDFILE", Utf16(u"пароль 1\r\n"), "password=1:" + password},
+        {"the longest password", "PASSWORDFILE", Utf16(std::u16string(64, u'ж') + u"\r\n"),
+         "password=1:" + std::string(64, '\xE6')},
+        {"a blank line", "PASSWORDFILE", "  \t\r\npw\r\n", "its first line is empty"},
+        {"an empty file", "PASSWORDFILE", "", "its first line is empty"},
+        {"a NUL", "PASSWORDFILE", std::string("pw\0", 3),
+         "holds a NUL character: it is no text file"},
+        {"a long line", "PASSWORDFILE", std::string(2 << 20, 'x'), "longer than a password may be"},
+        {"a long UTF-8 line", "PASSWORDFILE", bom + std::string(60, 'x') + "жжжжжж",
+         "longer than a password may be"},
+        {"no Windows-1251 form", "PASSWORDFILE", bom + "\xC5\x81ukasz",
+         "the password holds a character that the configuration cannot store"},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(file, c.Bytes);
+        try {
+            const std::string described =
+                Describe(ParseSetupOptions({"/" + c.Switch + "=" + file}));
+            EXPECT_NE(std::string::npos, described.find(c.Result)) << c.What << ": " << described;
+        } catch (const EVnSetupExit& e) {
+            EXPECT_EQ(VnExitCode::BadSwitch, e.ExitCode());
+            EXPECT_TRUE(EndsWith(e.what(), c.Result)) << c.What << ": " << e.what();
+            EXPECT_EQ(std::string::npos, std::string(e.what()).find("secret words")) << c.What;
+        }
+    }
 }
 
 // vntsetup install run as a program over the demo package.

@@ -14,6 +14,10 @@
 
 #include "VnSysUtils.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 fs::path NativePath(const std::string& path) {
@@ -67,12 +71,24 @@ bool PathExists(const std::string& path) {
 }
 
 bool MakeLink(const std::string& target, const std::string& link) {
+    const bool folder = fs::is_directory(NativePath(target));
+#ifdef _WIN32
+    // MinGW's library makes no links on Windows; Wine answers success and makes none.
+    const DWORD flags =
+        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE | (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
+    const DWORD attributes =
+        ::CreateSymbolicLinkW(NativePath(link).c_str(), NativePath(target).c_str(), flags)
+            ? ::GetFileAttributesW(NativePath(link).c_str())
+            : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+#else
     std::error_code refused;
-    if (fs::is_directory(NativePath(target)))
+    if (folder)
         fs::create_directory_symlink(NativePath(target), NativePath(link), refused);
     else
         fs::create_symlink(NativePath(target), NativePath(link), refused);
     return !refused;
+#endif
 }
 
 std::map<std::string, std::string> FolderContents(const std::string& folder) {
