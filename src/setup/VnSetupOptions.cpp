@@ -240,6 +240,32 @@ TVnSetupOptions ParseSetupOptions(const std::vector<std::string>& words) {
     return options;
 }
 
+void CheckOutputFiles(const TVnSetupOptions& options) {
+    const auto refuse = [](const char* name, const std::string& file) {
+        Refuse(Format("Switch /%s: \"%s\" cannot be written", name, file.c_str()));
+    };
+    if (!options.LogFile.empty()) {
+        const std::string log = ExpandFileName(options.LogFile);
+        VnPlatform::CreateDirectory(ExtractFileDir(log));
+        const VnPlatform::FileHandle file = VnPlatform::OpenFileAppend(log);
+        if (file == VnPlatform::InvalidFile)
+            refuse("LOG", log);
+        VnPlatform::CloseFile(file);
+    }
+    if (!options.SaveInf.empty()) {
+        const std::string saveInf = ExpandFileName(options.SaveInf);
+        uint32_t random[2] = {};
+        VnPlatform::RandomBytes(random, sizeof random);
+        const std::string probe =
+            ExtractFilePath(saveInf) + Format("~vnt%08x%08x.tmp", random[0], random[1]);
+        const VnPlatform::FileHandle file = VnPlatform::CreateNewFile(probe);
+        if (file == VnPlatform::InvalidFile)
+            refuse("SAVEINF", saveInf);
+        VnPlatform::CloseFile(file);
+        VnPlatform::DeleteFile(probe);
+    }
+}
+
 void LoadAnswers(const std::string& fileName, TVnInstallAnswers& answers) {
     bool complete = false;
     const std::string bytes = ReadInputFile(fileName, AnswerFileLimit, complete);

@@ -28,6 +28,11 @@ struct TVnSetupOptions {
 // CheckAnswers.
 TVnSetupOptions ParseSetupOptions(const std::vector<std::string>& words);
 
+// The files that switches name for writing, tried before anything is stopped or written: /LOG's
+// folder is made (one level) and its file opened for appending; in /SAVEINF's folder a file is
+// made and removed again. One that cannot be written is refused.
+void CheckOutputFiles(const TVnSetupOptions& options);
+
 // The uninstaller's switches: /SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /NORESTART, /LOG and /?;
 // any other is refused as ParseSetupOptions refuses it.
 TVnSetupOptions ParseUninstallOptions(const std::vector<std::string>& words);

@@ -123,11 +123,12 @@ void RunSilently(TfrmMain& form, const TVnSetupOptions& options, const TVnSetupF
     };
     form.OnExtract = [&](const std::string&, bool) { progress(form.lblStep->Caption()); };
     TVnStoppedServices stopped(InstallServiceTexts());
-    if (options.CloseApplications) {
+    PlayAnswers(form, options.Answers, progress, [&] {
+        if (!options.CloseApplications)
+            return;
         stopped.Stop(InstallationPrograms(form, AnswerFolder(form, options.Answers)));
         form.OnFilesInUse = CloseFileHolders;
-    }
-    PlayAnswers(form, options.Answers, progress);
+    });
 }
 
 } // namespace
@@ -141,12 +142,13 @@ int RunSetupProgram(const std::string& programFile, const std::vector<std::strin
     TVnSetupOptions options;
     try {
         options = ParseSetupOptions(words);
+        if (options.Help) {
+            ShowMessageBox(ApplicationTitle(), SetupUsage, MB_OK_FLAG);
+            return VnExitCode::Success;
+        }
+        CheckOutputFiles(options);
     } catch (const EVnSetupExit& e) {
         return EndEarly(e);
-    }
-    if (options.Help) {
-        ShowMessageBox(ApplicationTitle(), SetupUsage, MB_OK_FLAG);
-        return VnExitCode::Success;
     }
     const std::string saveInf = options.SaveInf.empty() ? "" : ExpandFileName(options.SaveInf);
     TVnSetupLock lock;
@@ -160,9 +162,15 @@ int RunSetupProgram(const std::string& programFile, const std::vector<std::strin
             PresetAnswers(form, options.Answers);
             frontEnd.MessageLoop(form);
         }
-        if (form.Finished() && !saveInf.empty()) {
+        if (!form.Finished() || saveInf.empty())
+            return;
+        // The installation is complete: an answer file that cannot be written now is said in
+        // the log, and the run still succeeded.
+        try {
             SaveAnswers(saveInf, AnswersOfForm(form));
             InstallLog().Write(ltAnswersSaved, saveInf);
+        } catch (const std::exception& e) {
+            InstallLog().Write(ltMessage, e.what());
         }
     });
 }

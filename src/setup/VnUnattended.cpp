@@ -31,8 +31,13 @@ public:
               const std::function<void(const std::string&)>& print)
         : FForm(form), FAnswers(answers), FPrint(print) {}
 
-    void Run() {
+    void Run(const std::function<void()>& beforeWriting) {
+        if (!FForm.FolderAllowed(AnswerFolder(FForm, FAnswers)))
+            Refuse(Format("Folder \"%s\" is a folder of the system or a link: choose another",
+                          AnswerFolder(FForm, FAnswers).c_str()));
         CheckDatabaseAnswers();
+        if (beforeWriting)
+            beforeWriting();
         while (!FForm.Closed()) {
             const int page = FForm.PageIndex();
             Answer(page);
@@ -164,8 +169,9 @@ private:
 } // namespace
 
 void PlayAnswers(TfrmMain& form, const TVnInstallAnswers& answers,
-                 const std::function<void(const std::string&)>& print) {
-    TVnDriver(form, answers, print).Run();
+                 const std::function<void(const std::string&)>& print,
+                 const std::function<void()>& beforeWriting) {
+    TVnDriver(form, answers, print).Run(beforeWriting);
 }
 
 std::string AnswerFolder(const TfrmMain& form, const TVnInstallAnswers& answers) {

@@ -33,11 +33,15 @@ private:
 };
 
 // Plays the answers through the pages of an initialised wizard, as a user would click and type,
-// with every page's step label given to print. Raises EVnSetupExit: VnExitCode::BadSwitch when a
-// page refuses an answer (the page's message has been shown, or the reason is the exception's
-// message), VnExitCode::Fatal when a page's action failed (its message has been shown).
+// with every page's step label given to print. The answers are checked first, against the
+// databases of the folder too, and only then is beforeWriting called (if set) and the first page
+// played: nothing is stopped or written for an answer that a page would refuse. Raises
+// EVnSetupExit: VnExitCode::BadSwitch when an answer is refused (the page's message has been
+// shown, or the reason is the exception's message), VnExitCode::Fatal when a page's action failed
+// (its message has been shown).
 void PlayAnswers(TfrmMain& form, const TVnInstallAnswers& answers,
-                 const std::function<void(const std::string&)>& print);
+                 const std::function<void(const std::string&)>& print,
+                 const std::function<void()>& beforeWriting = nullptr);
 
 // The answers as the starting values of the window's pages: language, folder, kind and tasks.
 void PresetAnswers(TfrmMain& form, const TVnInstallAnswers& answers);

@@ -355,15 +355,17 @@ void TfrmMain::NextClick() {
     ShowPage(next);
 }
 
+bool TfrmMain::FolderAllowed(const std::string& folder) {
+    return !IsSystemFolder(folder, VnPlatform::KnownSystemFolders()) &&
+           !VnPlatform::IsLink(ExcludeTrailingPathDelimiter(folder));
+}
+
 void TfrmMain::FolderAction(int& nextPage) {
     CheckField(!edtFolder->Text().empty(), *edtFolder, lblFolder->Caption());
     // Made absolute: the later steps run with F as the current directory.
     edtFolder->SetText(IncludeTrailingPathDelimiter(ExpandFileName(edtFolder->Text())));
     const std::string folder = Folder();
-    // Never a folder of the system's own, nor a link that leads elsewhere.
-    CheckField(!IsSystemFolder(folder, VnPlatform::KnownSystemFolders()) &&
-                   !VnPlatform::IsLink(ExcludeTrailingPathDelimiter(folder)),
-               *edtFolder, lblFolder->Caption());
+    CheckField(FolderAllowed(folder), *edtFolder, lblFolder->Caption());
     InstallLog().SetFolder(folder);
     InstallLog().Write(ConsoleSetup() ? ltConsoleSetup : ltFullSetup, folder.c_str());
     bool openToUsers = false;

@@ -52,6 +52,7 @@ std::array<std::string, ltCount> Texts = {
     "Entry in Apps written: %s\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s",
     "The folder \"%s\" lets ordinary users create or change files, so any of them could replace "
     "a program that runs from it as SYSTEM; protect it with: %s",
+    "The copy of this log \"%s\" cannot be written now: its lines wait for the next attempt",
     "Message: %s",
 };
 
@@ -63,6 +64,14 @@ std::string Timestamp() {
     if (const std::tm* local = std::localtime(&now))
         std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
     return text;
+}
+
+// A line of the log: the time, the text with its line breaks as blanks, CR LF.
+std::string Stamped(const std::string& line) {
+    std::string text = Timestamp() + "  ";
+    for (char c : line)
+        text += c == '\r' || c == '\n' ? ' ' : c;
+    return text + "\r\n";
 }
 
 } // namespace
@@ -79,6 +88,7 @@ const std::string& InstallLogText(TVnLogText text) {
 }
 
 void TVnInstallLog::Begin() {
+    FCopyFailureLogged = false;
     FLog.FileName.clear();
     FLog.Pending.clear();
     FCopy.Pending.clear();
@@ -92,37 +102,41 @@ void TVnInstallLog::SetFolder(const std::string& folder) {
 void TVnInstallLog::Add(const std::string& line) {
     if (FMuted)
         return;
-    std::string text = Timestamp() + "  ";
-    for (char c : line)
-        text += c == '\r' || c == '\n' ? ' ' : c;
-    text += "\r\n";
+    const std::string text = Stamped(line);
     FLog.Pending.push_back(text);
     if (!FCopy.FileName.empty())
         FCopy.Pending.push_back(text);
 }
 
-void TVnInstallLog::TTarget::Flush() {
+bool TVnInstallLog::TTarget::Flush() {
     if (FileName.empty() || Pending.empty())
-        return;
+        return true;
     // Appended in place with one write, never through a link: a log in a folder that others may
     // write cannot be turned into a write elsewhere, and a viewer or another writer may hold it.
     const VnPlatform::FileHandle file = VnPlatform::OpenFileAppend(FileName);
     if (file == VnPlatform::InvalidFile)
-        return; // the lines wait for the next flush; the installation goes on
+        return false; // the lines wait for the next flush; the installation goes on
     std::string text;
     for (const std::string& line : Pending)
         text += line;
     uint32_t written = 0;
-    if (VnPlatform::WriteFile(file, text.data(), static_cast<uint32_t>(text.size()), written) &&
-        written == text.size())
+    const bool complete =
+        VnPlatform::WriteFile(file, text.data(), static_cast<uint32_t>(text.size()), written) &&
+        written == text.size();
+    if (complete)
         Pending.clear();
     VnPlatform::CloseFile(file);
+    return complete;
 }
 
 void TVnInstallLog::Flush() {
     if (!FCopy.FileName.empty() && !FCopy.Pending.empty())
         VnPlatform::CreateDirectory(ExtractFileDir(FCopy.FileName)); // one level, as a log's place
-    FCopy.Flush();
+    if (!FCopy.Flush() && !FCopyFailureLogged && !FMuted) {
+        FCopyFailureLogged = true; // said in the folder's own log, once
+        FLog.Pending.push_back(
+            Stamped(FormatText(InstallLogText(ltCopyNotWritten), FCopy.FileName)));
+    }
     if (!FLog.FileName.empty() && VnPlatform::DirectoryExists(ExtractFileDir(FLog.FileName)))
         FLog.Flush();
 }

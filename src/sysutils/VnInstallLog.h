@@ -55,6 +55,7 @@ enum TVnLogText {
     ltAnswersSaved,         // the answers written to an answer file
     ltRegistered,           // the entry in Apps: root key, key name
     ltFolderOpen,           // an existing folder that ordinary users may write: it, the command
+    ltCopyNotWritten,       // the log's copy could not be written (yet): its file
     ltMessage,              // a message shown to the user
     ltCount
 };
@@ -96,13 +97,14 @@ private:
     struct TTarget {
         std::string FileName;
         std::vector<std::string> Pending;
-        // Appends the pending lines; they wait for the next flush when that fails. A partial
-        // write leaves them too: a line may then stand twice, none is lost.
-        void Flush();
+        // Appends the pending lines; they wait for the next flush when that fails (false). A
+        // partial write leaves them too: a line may then stand twice, none is lost.
+        bool Flush();
     };
     TTarget FLog; // VNT_Setup.log in the folder
     TTarget FCopy;
     bool FMuted = false;
+    bool FCopyFailureLogged = false; // once a run
 };
 
 // The log of the process.

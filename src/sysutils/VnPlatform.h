@@ -83,6 +83,9 @@ std::string FullPathName(const std::string& path);
 bool FreeDiskSpace(const std::string& folder, uint64_t& bytes);
 // A folder for temporary files, ending with a separator.
 std::string TempFolder();
+// Text that names paths with the system's own separator: as it is on Windows; "\" becomes "/"
+// on POSIX. For what a person reads, never for a path the program uses again.
+std::string NativeSeparators(const std::string& text);
 // The full path of the running program's own file.
 std::string ModuleFileName();
 // Restricts where libraries are loaded from to the system folder (SetDefaultDllDirectories with

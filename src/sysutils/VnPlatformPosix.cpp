@@ -500,6 +500,12 @@ void SetStdStreamsBinary() {}
 
 void RestrictLibrarySearch() {}
 
+std::string NativeSeparators(const std::string& text) {
+    std::string native = text;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return native;
+}
+
 bool RandomBytes(void* buffer, size_t count) {
     auto* bytes = static_cast<unsigned char*>(buffer);
     while (count > 0) {

@@ -189,6 +189,10 @@ std::string TempFolder() {
     return length > 0 && length < sizeof(buffer) ? std::string(buffer, length) : std::string();
 }
 
+std::string NativeSeparators(const std::string& text) {
+    return text;
+}
+
 std::string ModuleFileName() {
     char buffer[MAX_PATH + 1];
     const DWORD length = ::GetModuleFileNameA(nullptr, buffer, sizeof(buffer));

@@ -4,6 +4,7 @@
 #include "VnCommands.h"
 #include "VnExitCodes.h"
 #include "VnInstallRecord.h"
+#include "VnPlatform.h"
 #include "VnRemoval.h"
 #include "VnSetupProgram.h"
 #include "VnSysUtils.h"
@@ -22,6 +23,6 @@ int CmdUninstall(const std::vector<std::string>& words) {
         return code == VnExitCode::BadSwitch ? code : 1;
     RemoveUninstaller(folder, UninstallTexts("en"));
     std::printf("removed the installation in %s; its configuration, mail and logs are kept\n",
-                folder.c_str());
+                VnPlatform::NativeSeparators(folder).c_str());
     return 0;
 }

@@ -54,6 +54,7 @@ int CmdList(const std::vector<std::string>& words);
 int CmdExtract(const std::vector<std::string>& words);
 int CmdInstall(const std::vector<std::string>& words);
 int CmdUninstall(const std::vector<std::string>& words);
+int CmdCheck(const std::vector<std::string>& words);
 int CmdEncodePassword(const std::vector<std::string>& words);
 int CmdUpgrade(const std::vector<std::string>& words);
 int CmdImportLegacy(const std::vector<std::string>& words);

@@ -6,6 +6,7 @@
 
 #include "VnCommands.h"
 #include "VnExitCodes.h"
+#include "VnPlatform.h"
 #include "VnSysUtils.h"
 
 namespace {
@@ -20,6 +21,7 @@ const TVnCommandEntry Commands[] = {
      "install PACKAGE --dir DIR [--console-only] [--lang en|ru] [--admin NAME@DOMAIN] "
      "[--password TEXT | --password-file FILE] [--no-start] [--no-service]"},
     {"uninstall", CmdUninstall, "uninstall FOLDER"},
+    {"check", CmdCheck, "check FOLDER"},
     {"encode-password", CmdEncodePassword, "encode-password TEXT"},
     {"upgrade", CmdUpgrade,
      "upgrade FOLDER --package PACKAGE --lang CODE [--admin NAME@DOMAIN] [--password TEXT] "
@@ -27,11 +29,23 @@ const TVnCommandEntry Commands[] = {
     {"import-legacy", CmdImportLegacy, "import-legacy FOLDER"},
 };
 
-int Usage() {
-    std::fprintf(stderr, "usage:\n");
+int Usage(FILE* stream, int code) {
+    std::fprintf(stream, "usage:\n");
     for (const TVnCommandEntry& command : Commands)
-        std::fprintf(stderr, "  vntsetup %s\n", command.Usage);
-    return 2;
+        std::fprintf(stream, "  vntsetup %s\n", command.Usage);
+    return code;
+}
+
+bool AsksForHelp(const char* word) {
+    for (const char* help : {"--help", "-h", "help"})
+        if (std::strcmp(word, help) == 0)
+            return true;
+    return false;
+}
+
+// A message for a person, on one line, with the system's separators in the paths it names.
+std::string Shown(const std::string& text) {
+    return VnPlatform::NativeSeparators(OneLine(text));
 }
 
 } // namespace
@@ -39,11 +53,13 @@ int Usage() {
 int main(int argc, char** argv) {
     VnPlatform::RestrictLibrarySearch();
     if (argc < 2)
-        return Usage();
+        return Usage(stderr, 2);
+    if (AsksForHelp(argv[1]))
+        return Usage(stdout, 0);
     VnPlatform::SetStdStreamsBinary();
     // Messages that the system would show in a box go to standard error, one line each.
     SetErrorReporter([](const std::string& text) {
-        std::fprintf(stderr, "%s\n", OneLine(WithFullStop(text)).c_str());
+        std::fprintf(stderr, "%s\n", Shown(WithFullStop(text)).c_str());
     });
     for (const TVnCommandEntry& command : Commands) {
         if (std::strcmp(argv[1], command.Name) != 0)
@@ -51,12 +67,12 @@ int main(int argc, char** argv) {
         try {
             return command.Run(std::vector<std::string>(argv + 2, argv + argc));
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "vntsetup %s: %s\n", command.Name, OneLine(e.what()).c_str());
+            std::fprintf(stderr, "vntsetup %s: %s\n", command.Name, Shown(e.what()).c_str());
             const auto* refused = dynamic_cast<const EVnSetupExit*>(&e);
             return refused && refused->ExitCode() == VnExitCode::BadSwitch ? refused->ExitCode()
                                                                            : 1;
         }
     }
     std::fprintf(stderr, "vntsetup: unknown command \"%s\"\n", argv[1]);
-    return Usage();
+    return Usage(stderr, 2);
 }

@@ -1,6 +1,7 @@
 #include "VnRemoval.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "VnExtraction.h"
 #include "VnHeldFolders.h"
@@ -45,29 +46,59 @@ void LogKept(const TVnUninstallTexts& texts, const std::string& path, uint32_t c
         InstallLog().Add(FormatText(texts.KeptUndeletable, path, SysErrorMessage(code)));
 }
 
+// A recorded file opened through held folders for its check and its removal.
+struct TVnOpenedFile {
+    VnPlatform::FolderHandle Parent = VnPlatform::InvalidFolder;
+    std::string Name;
+    VnPlatform::FileHandle Handle = VnPlatform::InvalidFile;
+    std::unique_ptr<TVnFileStream> Stream; // owns Handle; null when it could not be opened
+    uint32_t Error = 0;                    // then the platform's reason
+    TVnFileState State = TVnFileState::AsInstalled;
+};
+
+TVnOpenedFile OpenRecorded(TVnHeldFolders& held, const std::string& folder,
+                           const TVnRecordedFile& file) {
+    TVnOpenedFile opened;
+    opened.Name = TVnHeldFolders::NameOf(file.Path);
+    opened.Parent = held.Open(TVnHeldFolders::ParentOf(file.Path));
+    opened.Handle = opened.Parent == VnPlatform::InvalidFolder
+                        ? VnPlatform::InvalidFile
+                        : VnPlatform::OpenFileForRemoval(opened.Parent, opened.Name);
+    if (opened.Handle == VnPlatform::InvalidFile) {
+        opened.Error = VnPlatform::LastError();
+        opened.State = Gone(opened.Error) ? TVnFileState::Missing
+                       : opened.Error == VnPlatform::ERROR_STOPPED_ON_SYMLINK_CODE
+                           ? TVnFileState::Link
+                           : TVnFileState::Unreadable;
+        return opened;
+    }
+    opened.Stream = std::make_unique<TVnFileStream>(opened.Handle, folder + file.Path);
+    if (!IsAsInstalled(*opened.Stream, file))
+        opened.State = TVnFileState::Changed;
+    return opened;
+}
+
 // Removes one recorded file through the handle that was checked, reached from held folders.
 void RemoveFile(TVnHeldFolders& held, const std::string& folder, const TVnRecordedFile& file,
                 const TVnUninstallTexts& texts) {
     const std::string path = folder + file.Path;
-    const std::string name = TVnHeldFolders::NameOf(file.Path);
-    const VnPlatform::FolderHandle parent = held.Open(TVnHeldFolders::ParentOf(file.Path));
-    const VnPlatform::FileHandle handle = parent == VnPlatform::InvalidFolder
-                                              ? VnPlatform::InvalidFile
-                                              : VnPlatform::OpenFileForRemoval(parent, name);
-    if (handle == VnPlatform::InvalidFile) {
-        const uint32_t code = VnPlatform::LastError();
-        if (!Gone(code))
-            LogKept(texts, path, code);
+    TVnOpenedFile opened = OpenRecorded(held, folder, file);
+    switch (opened.State) {
+    case TVnFileState::Missing:
         return;
-    }
-    TVnFileStream stream(handle, path);
-    if (!IsAsInstalled(stream, file)) {
+    case TVnFileState::Changed:
         Log(texts.KeptChanged, path);
         return;
+    case TVnFileState::Link:
+    case TVnFileState::Unreadable:
+        LogKept(texts, path, opened.Error);
+        return;
+    case TVnFileState::AsInstalled:
+        break;
     }
     if (RemovalCheckedHook())
         RemovalCheckedHook()(path);
-    if (VnPlatform::DeleteOpenedFile(parent, name, handle))
+    if (VnPlatform::DeleteOpenedFile(opened.Parent, opened.Name, opened.Handle))
         Log(texts.Removed, path);
     else
         LogKept(texts, path, VnPlatform::LastError());
@@ -95,6 +126,15 @@ void RemoveFolder(TVnHeldFolders& held, const std::string& folder, const std::st
 std::function<void(const std::string& path)>& RemovalCheckedHook() {
     static std::function<void(const std::string&)> hook;
     return hook;
+}
+
+std::vector<std::pair<std::string, TVnFileState>>
+CompareWithRecord(const std::string& folder, const TVnInstallRecord& record) {
+    TVnHeldFolders held(folder);
+    std::vector<std::pair<std::string, TVnFileState>> states;
+    for (const TVnRecordedFile& file : record.Files)
+        states.emplace_back(file.Path, OpenRecorded(held, folder, file).State);
+    return states;
 }
 
 std::vector<std::string> HeldRecordedFiles(const std::string& folder,

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "VnInstallRecord.h"
@@ -20,6 +21,13 @@ extern const char* const UninstallerName; // "VNT_Uninstall.exe"
 // The files of the record that another program holds open (full paths).
 std::vector<std::string> HeldRecordedFiles(const std::string& folder,
                                            const TVnInstallRecord& record);
+
+// What a recorded file is now, seen from its folder reached without a link: as installed (its
+// recorded size and MD5), missing, changed, a link, or not to be opened (another reason).
+enum class TVnFileState { AsInstalled, Missing, Changed, Link, Unreadable };
+// The state of every recorded file, by its path relative to folder, in the record's order.
+std::vector<std::pair<std::string, TVnFileState>> CompareWithRecord(const std::string& folder,
+                                                                    const TVnInstallRecord& record);
 
 // The full paths of the recorded files: the programs whose services are the installation's own.
 std::vector<std::string> RecordedPrograms(const std::string& folder,

@@ -10,10 +10,16 @@
 
 #include <gtest/gtest.h>
 
+#include "VnPlatform.h"
 #include "VnSysUtils.h"
 #include "VnTestSupport.h"
 
 namespace {
+
+// What vntsetup prints: paths with the system's separators.
+std::string Shown(const std::string& text) {
+    return VnPlatform::NativeSeparators(text);
+}
 
 class VntsetupTest : public testing::Test {
 protected:
@@ -132,8 +138,8 @@ TEST_F(VntsetupTest, ExtractFoldersFilesAndMissingEntries) {
 
     result = Run({"extract", package, "Setup\\none.txt", FFolder / "none"});
     EXPECT_EQ(result.ExitCode, 1);
-    EXPECT_EQ(result.Err,
-              "vntsetup extract: Entry \"Setup\\none.txt\" not found in \"" + package + "\"\n");
+    EXPECT_EQ(result.Err, Shown("vntsetup extract: Entry \"Setup\\none.txt\" not found in \"" +
+                                package + "\"\n"));
     EXPECT_FALSE(PathExists(FFolder / "none"));
 }
 
@@ -155,7 +161,8 @@ TEST_F(VntsetupTest, FailuresAreOneLineOnStandardError) {
         ASSERT_FALSE(result.Err.empty()) << args[0];
         EXPECT_EQ(result.Err.find('\n'), result.Err.size() - 1) << result.Err;
     }
-    EXPECT_EQ(Run({"list", package}).Err, "vntsetup list: File \"" + package + "\" corrupted\n");
+    EXPECT_EQ(Run({"list", package}).Err,
+              Shown("vntsetup list: File \"" + package + "\" corrupted\n"));
     EXPECT_FALSE(PathExists(FFolder / "p.exe"));
 }
 
@@ -175,7 +182,7 @@ TEST_F(VntsetupTest, ListAndExtractCheckTheSignatureFirst) {
         EXPECT_EQ(result.Out, "");
         EXPECT_EQ(result.Err.find('\n'), result.Err.size() - 1) << result.Err;
     }
-    EXPECT_EQ(Run({"list", other}).Err, "vntsetup list: File \"" + other + "\" corrupted\n");
+    EXPECT_EQ(Run({"list", other}).Err, Shown("vntsetup list: File \"" + other + "\" corrupted\n"));
     EXPECT_FALSE(PathExists(FFolder / "out"));
 
     // For inspection, --no-verify reads the archive anyway.
@@ -194,7 +201,7 @@ TEST_F(VntsetupTest, PackRefusesNamesThatWindowsAltersOrTakesForDevices) {
         EXPECT_EQ(result.ExitCode, 1) << name;
         // Of two names that differ in case only, the second in byte order is named.
         EXPECT_NE(AsciiLowerCase(result.Err)
-                      .find(AsciiLowerCase("Cannot pack \"" + std::string(name) + "\"")),
+                      .find(AsciiLowerCase(Shown("Cannot pack \"" + std::string(name) + "\""))),
                   std::string::npos)
             << result.Err;
         EXPECT_FALSE(PathExists(FFolder / "p.exe"));

@@ -278,6 +278,36 @@ TEST(InstallLog, LinesWaitForTheirFolderAndAFailedWriteNeverRaises) {
     EXPECT_EQ("a new run  in one line", Action(all[2]));
 }
 
+// A copy that cannot be written now (a viewer, a share gone for a moment) keeps its lines for the
+// next flush, and the folder's own log says so once; lines written by another process stay.
+TEST(InstallLog, TheCopyLosesNoLineAndItsFailureIsSaid) {
+    TTempFolder target;
+    const std::string folder = target.Path() + "f", copy = target.Path() + "copy.log";
+    ForceFolders(folder);
+    ForceFolders(copy + "\\blocked"); // the copy's name taken by a folder for now
+    TVnInstallLog log;
+    log.Begin();
+    log.SetFolder(folder);
+    log.SetCopy(copy);
+    log.Add("one");
+    log.Flush();
+    log.Add("two");
+    log.Flush();
+    VnPlatform::RemoveDirectory(copy + "\\blocked");
+    VnPlatform::RemoveDirectory(copy);
+    WriteBytes(copy, "another writer's line\r\n");
+    log.Add("three");
+    log.End();
+    const std::vector<std::string> copied = Lines(ReadBytes(copy));
+    ASSERT_EQ(4u, copied.size());
+    EXPECT_EQ("another writer's line", copied[0]);
+    for (size_t i = 1; i < 4; ++i)
+        EXPECT_EQ(std::vector<std::string>({"", "one", "two", "three"})[i], Action(copied[i]));
+    const std::vector<std::string> own = Lines(ReadBytes(folder + "\\VNT_Setup.log"));
+    ASSERT_EQ(4u, own.size());
+    EXPECT_EQ(FormatText(InstallLogText(ltCopyNotWritten), copy), Action(own[1]));
+}
+
 TEST(InstallLog, TheLanguageFileHasEveryTextWithItsArguments) {
     TVnXMLElement root;
     root.Parse(ReadBytes(SourcePath("payload/VNT_Setup.lng")));

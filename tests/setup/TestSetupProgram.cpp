@@ -106,6 +106,14 @@ TEST_F(SetupProgramTest, RefusalsEndWithTheirCodesAndWriteNothingButTheLogCopy) 
          Target / "damaged.exe",
          VnExitCode::Fatal,
          "corrupted."},
+        {{"/PASSWORDFILE=" + PasswordFile, "/SAVEINF=" + Target / "none\\a.inf"},
+         "",
+         VnExitCode::BadSwitch,
+         "a.inf\" cannot be written."},
+        {{"/PASSWORDFILE=" + PasswordFile, Dir("windows-root"), "/DIR=/"},
+         "",
+         VnExitCode::BadSwitch,
+         "is a folder of the system or a link: choose another."},
     };
     for (const auto& c : cases) {
         std::vector<std::string> words = {Quiet[0], Quiet[1], Dir("x"), "/LOG=" + log};

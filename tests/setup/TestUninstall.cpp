@@ -3,7 +3,9 @@
 // what the record lists; and the links that a user who may write the folder plants for the setup
 // and the uninstaller, which lead neither anywhere else.
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "SetupTestSupport.h"
 #include "VnExitCodes.h"
@@ -189,8 +191,9 @@ TEST_F(UninstallTest, NoLinkPlantedInTheFolderLeadsTheSetupOutside) {
         EXPECT_EQ(plant.Code, Install()) << plant.Name;
         EXPECT_EQ(before, FolderContents(outside)) << plant.Name;
         for (const auto& [path, bytes] : FolderContents(Folder))
-            if (!fs::is_symlink(NativePath(Folder + path))) // the plants themselves
+            if (!fs::is_symlink(NativePath(Folder + path))) { // the plants themselves
                 EXPECT_EQ(std::string::npos, bytes.find("not ours")) << plant.Name << ": " << path;
+            }
     }
 }
 
@@ -229,6 +232,40 @@ TEST_F(UninstallTest, NoLinkSwappedInLeadsTheRemovalOutside) {
                                     "Kept \"" + Folder + "WWW\": reached through a link"})
         EXPECT_NE(std::string::npos, log.find(kept)) << kept;
     EXPECT_EQ(std::string::npos, log.find("not ours"));
+}
+
+// What an antivirus or a manual copy did to an installation, as its record shows it.
+TEST_F(UninstallTest, AnInstallationIsComparedWithItsRecord) {
+    ASSERT_EQ(VnExitCode::Success, Install());
+#ifndef _WIN32 // the exit codes of the program, natively
+    const auto check = [this] {
+        const std::string command = "\"" VNT_VNTSETUP "\" check \"" + Folder + "\" >/dev/null";
+        const int status = std::system(VnPlatform::NativeSeparators(command).c_str());
+        return status == -1 ? -1 : status >> 8;
+    };
+    EXPECT_EQ(0, check());
+#endif
+    WriteBytes(Folder + "readme.txt", "changed");
+    std::filesystem::remove(NativePath(Folder + "WWW\\vantroms_default.html"));
+    const bool linked = std::filesystem::remove(NativePath(Folder + "license_en.txt")) &&
+                        MakeLink(Folder + "license_ru.txt", Folder + "license_en.txt");
+    TVnInstallRecord record;
+    ASSERT_TRUE(ReadInstallRecord(Folder, record));
+    std::map<std::string, TVnFileState> states;
+    for (const auto& [path, state] : CompareWithRecord(Folder, record))
+        if (state != TVnFileState::AsInstalled)
+            states[path] = state;
+    std::map<std::string, TVnFileState> expected = {
+        {"readme.txt", TVnFileState::Changed},
+        {"WWW\\vantroms_default.html", TVnFileState::Missing}};
+    if (linked)
+        expected["license_en.txt"] = TVnFileState::Link;
+    EXPECT_EQ(expected, states);
+#ifndef _WIN32
+    EXPECT_EQ(1, check());
+    std::filesystem::remove(NativePath(Folder + InstallRecordName));
+    EXPECT_EQ(2, check());
+#endif
 }
 
 TEST_F(UninstallTest, TheNextSetupFindsTheRegisteredFolderAndUpdatesTheRecord) {
