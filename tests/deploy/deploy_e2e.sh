@@ -3,7 +3,9 @@
 # VnRunWait.exe (Wine's own exit status keeps only the low 8 bits):
 #   1. a very silent first installation with no X display at all, compared file by file with
 #      what `vntsetup install` makes of the same answers, its answers saved with /SAVEINF;
-#   2. those answers loaded with /LOADINF into another folder: the same installation;
+#   2. those answers loaded with /LOADINF into another folder: the same installation; an answer
+#      file in UTF-16 (PowerShell 5) read as such, while its /LOG is held by a viewer and appended
+#      to by another writer, whose lines all stay;
 #   3. the refusals: 87 for an unknown switch, a new database without a password and an
 #      administrator who is not among the users; 1603 for a damaged package; nothing written;
 #   4. a file held open during a silent upgrade: 1603 and nothing changed; /SILENT (the progress
@@ -11,7 +13,8 @@
 #   5. 1618 for a second run while the wizard's window holds the product's mutex;
 #   6. /CLOSEAPPLICATIONS over a running service (VnTestService.exe registered with the Service
 #      Control Manager, its program in the folder): stopped, replaced and started again;
-#      without the switch the run fails with 1603 and the program stays;
+#      without the switch the run fails with 1603 and the program stays; a mistyped /ADMIN
+#      ends with 87 before the service is touched;
 #   7. the entry in Apps with every value, in the 32-bit view of the registry;
 #   8. the uninstaller's confirmation (screenshot) and 1618 for a second uninstall meanwhile;
 #   9. the key's QuietUninstallString: program files, key, service and uninstaller gone, the data
@@ -114,6 +117,27 @@ check "answer file: the same installation" "diff <(tree_md5 '$PFDIR') <(tree_md5
 check "answer file: the same answers" \
     "diff <(grep -v '^Dir=' '$C/deploy/vantro.inf') <(grep -v '^Dir=' '$C/deploy/other.inf') >/dev/null"
 
+# 2b. The answer file as PowerShell 5 writes it (UTF-16 with its mark): a Russian console-only
+# installation. Its /LOG is held open by a viewer and appended to by another writer meanwhile.
+printf '[Setup]\r\nDir=C:\\FromInf\r\nLang=ru\r\nType=console\r\n' | iconv -t UTF-16 >"$C/deploy/utf16.inf"
+printf 'an earlier line\r\n' >"$C/deploy/shared.log"
+"$WINE" "$HOLDER" '--child-view=C:\deploy\shared.log' >/dev/null 2>&1 &
+viewer=$!
+for _ in $(seq 1 60); do [ -e "$C/deploy/shared.log.held" ] && break; sleep 1; done
+(for n in $(seq 1 100); do printf 'other writer %s\r\n' "$n" >>"$C/deploy/shared.log"; sleep 0.05; done) &
+writer=$!
+code=$(setup "$PKG" /VERYSILENT /SUPPRESSMSGBOXES '/LOADINF=C:\deploy\utf16.inf' '/LOG=C:\deploy\shared.log')
+wait "$writer"
+kill "$viewer" 2>/dev/null
+expect_code "UTF-16 answer file" 0 "$code"
+check "UTF-16 answer file: a Russian console-only installation in C:\\FromInf" \
+    "[ -e '$C/FromInf/VNT_Admin/VNT_Admin.exe' ] && [ ! -e '$C/FromInf/VantroMS.exe' ] &&
+     grep -q '^Language=ru' '$C/FromInf/VNT_Install.rec'"
+check "a held /LOG with another writer: every line of both kept" \
+    "[ \"\$(grep -c '^other writer' '$C/deploy/shared.log')\" = 100 ] &&
+     grep -q '^an earlier line' '$C/deploy/shared.log' &&
+     [ -z \"\$(grep -vxF -f '$C/deploy/shared.log' '$C/FromInf/VNT_Setup.log')\" ]"
+
 # 3. Refusals: nothing written, the reason in the log's copy.
 refuse() {
     local name=$1 expected=$2 reason=$3 package=$4
@@ -194,6 +218,12 @@ expect_code "service: first installation" 0 "$code"
 "$WINE" net start VntTestSvc >/dev/null 2>&1
 state() { "$WINE" "$SVC\\VantroMS.exe" --state VntTestSvc 2>/dev/null | tr -d '\r'; }
 check "service: running before the upgrade" "[ \"\$(state)\" = running ]"
+# A mistyped answer is refused before the running server is touched.
+code=$(setup "$WORK/Service2.exe" /VERYSILENT /SUPPRESSMSGBOXES /CLOSEAPPLICATIONS "/DIR=$SVC" \
+    /TASKS=!start /ADMIN=nobody@nowhere)
+expect_code "service with a mistyped /ADMIN" 87 "$code"
+check "service with a mistyped /ADMIN: never stopped" \
+    "[ \"\$(tr -d '\r' <'$C/Svc/VantroMS.service.log' | tr '\n' ' ')\" = 'started ' ]"
 code=$(setup "$WORK/Service2.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$SVC" /TASKS=!start)
 expect_code "service without /CLOSEAPPLICATIONS" 1603 "$code"
 check "service without /CLOSEAPPLICATIONS: the program stays" \

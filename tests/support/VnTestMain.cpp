@@ -3,6 +3,7 @@
 //   --child-sleep=MS   sleeps MS milliseconds, then exits with 0
 //   --child-hold=FILE  holds FILE open for reading (no write sharing), writes FILE.held, and
 //                      waits a minute for its parent to end it
+//   --child-view=FILE  the same, but sharing reading and writing as a viewer that follows a log
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -26,9 +27,11 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[1] + 14)));
         return 0;
     }
-    if (argc == 2 && std::strncmp(argv[1], "--child-hold=", 13) == 0) {
+    const bool view = argc == 2 && std::strncmp(argv[1], "--child-view=", 13) == 0;
+    if (view || (argc == 2 && std::strncmp(argv[1], "--child-hold=", 13) == 0)) {
         const std::string file = argv[1] + 13;
-        const VnPlatform::FileHandle held = VnPlatform::OpenFileRead(file);
+        const VnPlatform::FileHandle held =
+            view ? VnPlatform::OpenFileAppend(file) : VnPlatform::OpenFileRead(file);
         if (held == VnPlatform::InvalidFile)
             return 1;
         WriteBytes(file + ".held", "");
