@@ -128,6 +128,22 @@ bool IsSinglePlainFile(int fd) {
     return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1;
 }
 
+// The descriptor of an open when it is a plain file that no other name links to; otherwise it is
+// closed and the failure is the caller's.
+FileHandle PlainFileOrFail(int fd) {
+    if (fd < 0) {
+        Fail();
+        return InvalidFile;
+    }
+    if (!IsSinglePlainFile(fd)) {
+        ::close(fd);
+        Fail(EACCES);
+        return InvalidFile;
+    }
+    Succeed();
+    return fd;
+}
+
 FileHandle CreateNewFileAt(int folder, const std::string& name, const std::string& sddl) {
     const int fd =
         ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
@@ -278,19 +294,8 @@ FileHandle CreateNewFile(const std::string& path, const std::string& sddl) {
 }
 
 FileHandle OpenFileAppend(const std::string& path) {
-    const int fd = ::open(NativePath(path).c_str(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        Fail();
-        return InvalidFile;
-    }
-    if (!IsSinglePlainFile(fd)) {
-        ::close(fd);
-        Fail(EACCES);
-        return InvalidFile;
-    }
-    Succeed();
-    return fd;
+    return PlainFileOrFail(::open(NativePath(path).c_str(),
+                                  O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
 }
 
 FileHandle OpenFileExclusive(const std::string& path) {
@@ -613,19 +618,8 @@ FileHandle OpenFileForRemoval(FolderHandle parent, const std::string& name) {
         Fail(EINVAL);
         return InvalidFile;
     }
-    const int fd = ::openat(Held(parent).Descriptor, name.c_str(),
-                            O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        Fail();
-        return InvalidFile;
-    }
-    if (!IsSinglePlainFile(fd)) {
-        ::close(fd);
-        Fail(EACCES);
-        return InvalidFile;
-    }
-    Succeed();
-    return fd;
+    return PlainFileOrFail(::openat(Held(parent).Descriptor, name.c_str(),
+                                    O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
 }
 
 bool DeleteOpenedFile(FolderHandle parent, const std::string& name, FileHandle file) {
