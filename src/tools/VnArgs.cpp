@@ -1,5 +1,7 @@
 #include "VnCommands.h"
 
+#include "VnPlatform.h"
+
 #include <algorithm>
 
 #include "VnSysUtils.h"
@@ -60,4 +62,8 @@ std::string OneLine(const std::string& text) {
             line += ' ';
     }
     return line;
+}
+
+std::string Shown(const std::string& text) {
+    return VnPlatform::NativeSeparators(OneLine(text));
 }

@@ -3,7 +3,6 @@
 
 #include "VnCommands.h"
 #include "VnInstallRecord.h"
-#include "VnPlatform.h"
 #include "VnRemoval.h"
 #include "VnSysUtils.h"
 
@@ -35,11 +34,11 @@ int CmdCheck(const std::vector<std::string>& words) {
     try {
         if (!ReadInstallRecord(folder, record)) {
             std::fprintf(stderr, "vntsetup check: no installation record \"%s\"\n",
-                         VnPlatform::NativeSeparators(folder + InstallRecordName).c_str());
+                         Shown(folder + InstallRecordName).c_str());
             return 2;
         }
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "vntsetup check: %s\n", OneLine(e.what()).c_str());
+        std::fprintf(stderr, "vntsetup check: %s\n", Shown(e.what()).c_str());
         return 2;
     }
     size_t differing = 0;
@@ -47,8 +46,7 @@ int CmdCheck(const std::vector<std::string>& words) {
         if (state == TVnFileState::AsInstalled)
             continue;
         ++differing;
-        std::printf("%-10s %s\n", StateWord(state),
-                    VnPlatform::NativeSeparators(folder + path).c_str());
+        std::printf("%-10s %s\n", StateWord(state), Shown(folder + path).c_str());
     }
     std::printf("%zu of %zu files as installed\n", record.Files.size() - differing,
                 record.Files.size());

@@ -18,7 +18,7 @@ public:
                       unsigned flags) override {
         if (!(flags & MB_ICONERROR_FLAG))
             return TVnConsoleServices::MessageDialog(caption, text, flags);
-        std::fprintf(stderr, "%s\n", OneLine(text).c_str());
+        std::fprintf(stderr, "%s\n", Shown(text).c_str());
         return 1;
     }
 };

@@ -4,7 +4,6 @@
 #include "VnCommands.h"
 #include "VnExitCodes.h"
 #include "VnInstallRecord.h"
-#include "VnPlatform.h"
 #include "VnRemoval.h"
 #include "VnSetupProgram.h"
 #include "VnSysUtils.h"
@@ -15,7 +14,7 @@ int CmdUninstall(const std::vector<std::string>& words) {
     args.ExpectPositional(1, "uninstall FOLDER");
     const std::string folder = IncludeTrailingPathDelimiter(ExpandFileName(args.Positional()[0]));
     TVnConsoleServices services(
-        [](const std::string& line) { std::fprintf(stderr, "%s\n", OneLine(line).c_str()); });
+        [](const std::string& line) { std::fprintf(stderr, "%s\n", Shown(line).c_str()); });
     TVnSetupFrontEnd frontEnd;
     frontEnd.WindowServices = &services;
     const int code = RunUninstallProgram(folder, {"/VERYSILENT"}, frontEnd);
@@ -23,6 +22,6 @@ int CmdUninstall(const std::vector<std::string>& words) {
         return code == VnExitCode::BadSwitch ? code : 1;
     RemoveUninstaller(folder, UninstallTexts("en"));
     std::printf("removed the installation in %s; its configuration, mail and logs are kept\n",
-                VnPlatform::NativeSeparators(folder).c_str());
+                Shown(folder).c_str());
     return 0;
 }

@@ -93,9 +93,9 @@ int Upgrade(const TVnArgs& args, const std::string& folder) {
     InstallLog().Write(password.empty() ? ltAdministratorKept : ltAdministrator,
                        admin.Text.c_str());
     for (const std::string& file : convertor.SetAdministrator(admin.ID, password))
-        std::fprintf(report, "written: %s\n", file.c_str());
+        std::fprintf(report, "written: %s\n", Shown(file).c_str());
     console.Write(admin.Text, language, password);
-    std::fprintf(report, "written: %s\n", console.FileName().c_str());
+    std::fprintf(report, "written: %s\n", Shown(console.FileName()).c_str());
     return 0;
 }
 

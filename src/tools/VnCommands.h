@@ -31,6 +31,8 @@ private:
 
 // A message on one line: every run of line breaks becomes one blank.
 std::string OneLine(const std::string& text);
+// A message for a person: OneLine, with the system's separators in the paths it names.
+std::string Shown(const std::string& text);
 
 // The key record of --public-key, else the compiled-in key.
 void CommandPublicKey(const TVnArgs& args, TVnKeyRecord& key);

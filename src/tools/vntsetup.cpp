@@ -43,11 +43,6 @@ bool AsksForHelp(const char* word) {
     return false;
 }
 
-// A message for a person, on one line, with the system's separators in the paths it names.
-std::string Shown(const std::string& text) {
-    return VnPlatform::NativeSeparators(OneLine(text));
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
