@@ -1,5 +1,5 @@
-// Seeds for the fuzz targets that the repository holds no file of: a first-generation
-// configuration, and packages of the demo payload signed with the test key, with a plain stub
+// Seeds for the fuzz targets that the repository holds no file of: answer files in UTF-8 and
+// UTF-16 with their byte-order marks, a first-generation configuration, and packages of the demo payload signed with the test key, with a plain stub
 // and with a PE program, the latter also as a code-signing tool leaves it (a certificate table
 // after the package, named by the PE header, and a CheckSum). A signed seed that fails its
 // signature check ends the program with exit code 1.
@@ -50,6 +50,12 @@ int main(int argc, char** argv) {
     }
     const std::string seeds = std::string(argv[1]) + "/";
     try {
+        WriteFile(seeds + "answers_utf8.inf",
+                  "\xEF\xBB\xBF[Setup]\r\nDir=C:\\Vantro\r\nLang=ru\r\n");
+        WriteFile(
+            seeds + "answers_utf16.inf",
+            std::string("\xFF\xFE[\0S\0e\0t\0u\0p\0]\0\r\0\n\0T\0y\0p\0e\0=\0c\0o\0n\0s\0o\0l\0e\0",
+                        44));
         WriteFile(seeds + "legacy.cfg", LegacyConfig());
         WriteFile(seeds + "plain_stub.exe", "MZ stub");
         WriteFile(seeds + "pe_stub.exe", MinimalProgram(PE32Magic));
