@@ -23,6 +23,21 @@ std::vector<VnPlatform::ServiceEntry> ServicesOf(const std::vector<std::string>&
     return services;
 }
 
+// Deletes a service that was just listed. One created a moment ago may not open yet (Wine's
+// Service Control Manager answers "does not exist" for a while): that answer is tried again for a
+// few seconds before it is taken as final.
+bool DeleteListedService(const std::string& name) {
+    constexpr auto retryTime = std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + retryTime;
+    while (!VnPlatform::DeleteService(name)) {
+        if (VnPlatform::LastError() != VnPlatform::ERROR_SERVICE_DOES_NOT_EXIST_CODE ||
+            std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    return true;
+}
+
 [[noreturn]] void Fail(const std::string& format, const std::string& service) {
     throw EVnSetupExit(VnExitCode::Fatal, FormatText(format, service, LastErrorText()));
 }
@@ -58,7 +73,7 @@ void TVnStoppedServices::Stop(const std::vector<std::string>& programs) {
 void TVnStoppedServices::DeleteAll(const std::vector<std::string>& programs) {
     const std::vector<VnPlatform::ServiceEntry> services = ServicesOf(programs);
     for (const VnPlatform::ServiceEntry& service : services) {
-        if (!VnPlatform::DeleteService(service.Name))
+        if (!DeleteListedService(service.Name))
             Fail(FTexts.NotDeleted, service.Name);
         FStopped.erase(std::remove(FStopped.begin(), FStopped.end(), service.Name), FStopped.end());
         InstallLog().Add(FormatText(FTexts.Deleted, service.Name));

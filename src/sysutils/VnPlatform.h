@@ -22,6 +22,7 @@ enum : uint32_t {
     ERROR_ALREADY_EXISTS_CODE = 183,
     ERROR_DIRECTORY_CODE = 267,
     ERROR_STOPPED_ON_SYMLINK_CODE = 681, // a step of a path is a link, which is not followed
+    ERROR_SERVICE_DOES_NOT_EXIST_CODE = 1060,
     ERROR_TIMEOUT_CODE = 1460,
 };
 

@@ -31,9 +31,6 @@ namespace {
 
 thread_local uint32_t LastErrorCode = 0;
 
-// No Service Control Manager here: every service name is unknown.
-constexpr uint32_t ERROR_SERVICE_DOES_NOT_EXIST_CODE = 1060;
-
 // errno values for which a Windows code exists; others become a customer code carrying errno.
 constexpr uint32_t CustomerBit = 0x20000000;
 

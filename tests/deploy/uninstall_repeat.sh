@@ -36,6 +36,7 @@ for round in $(seq 1 "$ROUNDS"); do
     [ "$code" = 0 ] || failures+=("install: $code")
     "$WINE" 'C:\Svc\VantroMS.exe' --install VntTestSvc >/dev/null 2>&1
     "$WINE" net start VntTestSvc >/dev/null 2>&1
+    before=$("$WINE" 'C:\Svc\VantroMS.exe' --state VntTestSvc 2>/dev/null | tr -d '\r')
     quiet=$("$WINE" reg query "$KEY" /v QuietUninstallString /reg:32 2>/dev/null | tr -d '\r' |
         sed -n 's/^ *QuietUninstallString *REG_SZ *//p')
     eval "set -- $quiet"
@@ -50,8 +51,8 @@ for round in $(seq 1 "$ROUNDS"); do
         passed=$((passed + 1))
         echo "round $round: passed"
     else
-        echo "round $round: FAILED: ${failures[*]}"
-        tail -5 "$C/Svc/VNT_Setup.log" | sed 's/^/    /'
+        echo "round $round: FAILED: ${failures[*]} (the service was $before before)"
+        grep -a -i -e service -e removal "$C/Svc/VNT_Setup.log" | sed 's/^/    /'
     fi
     "$WINESERVER" -k 2>/dev/null
     "$WINESERVER" -w
