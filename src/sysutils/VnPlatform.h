@@ -162,8 +162,10 @@ struct ServiceEntry {
 // (full paths, compared case-insensitively as the file system compares names).
 bool ServicesOfPrograms(const std::vector<std::string>& programFiles,
                         std::vector<ServiceEntry>& services);
-// Asks a service to stop and waits until it reports SERVICE_STOPPED, at most `milliseconds`; a
-// service already stopped answers true at once. ERROR_TIMEOUT_CODE when the time ran out.
+// Asks a service to stop and waits until it reports SERVICE_STOPPED and its process has ended
+// (the process holds the program's file until then), at most `milliseconds` in all; a service
+// already stopped answers true at once. ERROR_TIMEOUT_CODE when the time ran out before it
+// stopped.
 bool StopService(const std::string& name, uint32_t milliseconds);
 // Starts a service without waiting for it to run; one that is already running counts as started.
 bool StartService(const std::string& name);

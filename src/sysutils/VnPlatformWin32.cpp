@@ -409,12 +409,26 @@ bool RequestStop(SC_HANDLE service) {
            ::GetLastError() == ERROR_SERVICE_NOT_ACTIVE;
 }
 
-bool WaitUntilStopped(SC_HANDLE service, uint32_t milliseconds) {
+// A service reports SERVICE_STOPPED before its process has ended, and the process holds the
+// program's file until then: its end is waited for too, within the same time (a process that
+// hosts other services may not end; then the time only runs out).
+void WaitForProcessEnd(DWORD processId, ULONGLONG deadline) {
+    HANDLE process = processId == 0 ? nullptr : ::OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr)
+        return; // no process, or one that has ended
+    const ULONGLONG now = ::GetTickCount64();
+    ::WaitForSingleObject(process, now < deadline ? static_cast<DWORD>(deadline - now) : 0);
+    ::CloseHandle(process);
+}
+
+bool WaitUntilStopped(SC_HANDLE service, DWORD processId, uint32_t milliseconds) {
     const ULONGLONG deadline = ::GetTickCount64() + milliseconds;
     SERVICE_STATUS_PROCESS status;
     while (QueryStatus(service, status)) {
-        if (status.dwCurrentState == SERVICE_STOPPED)
+        if (status.dwCurrentState == SERVICE_STOPPED) {
+            WaitForProcessEnd(processId, deadline);
             return true;
+        }
         const ULONGLONG now = ::GetTickCount64();
         if (now >= deadline) {
             ::SetLastError(ERROR_TIMEOUT);
@@ -459,7 +473,7 @@ bool StopService(const std::string& name, uint32_t milliseconds) {
         return true;
     if (status.dwCurrentState != SERVICE_STOP_PENDING && !RequestStop(service.Get()))
         return false;
-    return WaitUntilStopped(service.Get(), milliseconds);
+    return WaitUntilStopped(service.Get(), status.dwProcessId, milliseconds);
 }
 
 bool StartService(const std::string& name) {
