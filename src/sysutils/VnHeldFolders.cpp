@@ -58,15 +58,16 @@ VnPlatform::FolderHandle TVnHeldFolders::Create(const std::string& relative,
 }
 
 void TVnHeldFolders::Release(const std::string& relative) {
+    // The folders below relative sort together, from relative + "\" on.
     const std::string below = relative.empty() ? "" : relative + PathDelim;
-    for (auto held = FHeld.begin(); held != FHeld.end();) {
-        const bool inside =
-            held->first == relative || held->first.compare(0, below.size(), below) == 0;
-        if (inside) {
-            VnPlatform::CloseFolder(held->second);
-            held = FHeld.erase(held);
-        } else {
-            ++held;
-        }
+    for (auto held = FHeld.lower_bound(below);
+         held != FHeld.end() && held->first.compare(0, below.size(), below) == 0;) {
+        VnPlatform::CloseFolder(held->second);
+        held = FHeld.erase(held);
+    }
+    const auto self = FHeld.find(relative);
+    if (self != FHeld.end()) {
+        VnPlatform::CloseFolder(self->second);
+        FHeld.erase(self);
     }
 }
