@@ -10,6 +10,7 @@
 #include "VnPackageFile.h"
 #include "VnPackageFormat.h"
 #include "VnStagedFiles.h"
+#include "VnWritePipeline.h"
 
 using VnPackageFormat::LengthFieldSize;
 using VnPackageFormat::MaxField;
@@ -51,6 +52,21 @@ bool IsDeviceName(const std::string& name) {
     const unsigned char digit = static_cast<unsigned char>(base[3]);
     return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
+
+// Inflated bytes on their way to a stream, through a buffer of its own.
+class TStreamOutput {
+public:
+    explicit TStreamOutput(TVnStream& stream) : FStream(stream), FBuffer(new uint8_t[ChunkSize]) {}
+    uint8_t* Room(uint32_t& size) {
+        size = ChunkSize;
+        return FBuffer.get();
+    }
+    void Filled(uint32_t count) { FStream.WriteBuffer(FBuffer.get(), count); }
+
+private:
+    TVnStream& FStream;
+    std::unique_ptr<uint8_t[]> FBuffer;
+};
 
 } // namespace
 
@@ -202,11 +218,11 @@ void TVnArchive::ForEachEntry(const std::function<void(const TVnArchiveEntry& en
     });
 }
 
-void TVnArchive::UnpackEntry(uint32_t size, TVnStream& stream) {
+template <class TOutput> void TVnArchive::UnpackEntry(uint32_t size, TOutput& output) {
     // The input is limited to the entry's packed bytes and the output to its size: the stream
     // must end exactly at both, or the archive is damaged.
     TInflater inflater;
-    std::unique_ptr<uint8_t[]> input(new uint8_t[ChunkSize]), output(new uint8_t[ChunkSize]);
+    std::unique_ptr<uint8_t[]> input(new uint8_t[ChunkSize]);
     uint32_t packedLeft = FPackedSize, produced = 0;
     int status = Z_OK;
     while (status != Z_STREAM_END) {
@@ -219,56 +235,26 @@ void TVnArchive::UnpackEntry(uint32_t size, TVnStream& stream) {
             inflater->next_in = input.get();
             inflater->avail_in = count;
         }
-        inflater->next_out = output.get();
-        inflater->avail_out = ChunkSize;
+        uint32_t room = 0;
+        inflater->next_out = output.Room(room);
+        inflater->avail_out = room;
         status = inflate(inflater.get(), Z_NO_FLUSH);
         if (status != Z_OK && status != Z_STREAM_END)
             Corrupted();
-        uint32_t count = ChunkSize - inflater->avail_out;
+        uint32_t count = room - inflater->avail_out;
         if (count > size - produced)
             Corrupted();
-        stream.WriteBuffer(output.get(), count);
+        output.Filled(count);
         produced += count;
     }
     if (produced != size || inflater->avail_in != 0 || packedLeft != 0)
         Corrupted();
 }
 
-namespace {
-
-// Writes through to a file and digests what it writes.
-class TVnDigestingWriter : public TVnStream {
-public:
-    explicit TVnDigestingWriter(TVnStream& target) : FTarget(target) { DigestInit(FContext); }
-    size_t Read(void*, size_t) override { return 0; }
-    size_t Write(const void* buffer, size_t count) override {
-        const size_t written = FTarget.Write(buffer, count);
-        DigestUpdate(FContext, buffer, written);
-        return written;
-    }
-    int64_t Seek(int64_t offset, VnPlatform::SeekOrigin origin) override {
-        return FTarget.Seek(offset, origin);
-    }
-    TVnDigest Digest() {
-        TVnDigest digest;
-        DigestFinal(FContext, digest);
-        return digest;
-    }
-
-private:
-    TVnStream& FTarget;
-    TVnDigestContext FContext;
-};
-
-} // namespace
-
-TVnDigest TVnArchive::UnpackEntryToFile(TVnStagedFiles& staged, uint32_t size,
-                                        const std::string& target) {
-    const std::unique_ptr<TVnFileStream> file = staged.Create(target);
-    TVnDigestingWriter writer(*file);
-    UnpackEntry(size, writer);
-    file->Flush();
-    return writer.Digest();
+void TVnArchive::AddEntryFile(TVnWritePipeline& pipeline, const TVnArchiveEntry& entry,
+                              const std::string& target) {
+    pipeline.AddFile(entry, target,
+                     [&](TVnWritePipeline::TFileBytes& bytes) { UnpackEntry(entry.Size, bytes); });
 }
 
 void TVnArchive::ReadEntry(const std::string& path, TVnStream& stream) {
@@ -277,7 +263,8 @@ void TVnArchive::ReadEntry(const std::string& path, TVnStream& stream) {
         return;
     if (entry.Size > MaxMemoryEntry)
         Corrupted();
-    UnpackEntry(entry.Size, stream);
+    TStreamOutput output(stream);
+    UnpackEntry(entry.Size, output);
 }
 
 void TVnArchive::ConfirmInside(const std::string& base, const std::string& target) const {
@@ -303,7 +290,9 @@ void TVnArchive::ExtractFile(const std::string& path, const std::string& folder)
     if (!ForceFolders(base))
         return;
     ConfirmInside(base, target);
-    UnpackEntryToFile(staged, entry.Size, target);
+    TVnWritePipeline pipeline(staged, nullptr);
+    AddEntryFile(pipeline, entry, target);
+    pipeline.Finish();
     staged.Commit();
 }
 
@@ -324,7 +313,11 @@ void TVnArchive::ExtractFolder(const std::string& path, const std::string& folde
     targets.insert(targets.end(), extras.Targets.begin(), extras.Targets.end());
     TVnStagedFiles staged(extras.Root.empty() ? base : extras.Root, targets);
     staged.CreateFolders(base);
-    ExtractLevel(staged, base, entry.Path.empty() ? "" : entry.Path + PathDelim, onEntry);
+    {
+        TVnWritePipeline pipeline(staged, onEntry);
+        ExtractLevel(pipeline, base, entry.Path.empty() ? "" : entry.Path + PathDelim);
+        pipeline.Finish();
+    }
     if (extras.Write)
         extras.Write(staged);
     staged.Commit();
@@ -373,8 +366,8 @@ void TVnArchive::SurveyLevel(TVnFolderSurvey& survey, size_t prefixLength) {
     }
 }
 
-void TVnArchive::ExtractLevel(TVnStagedFiles& staged, const std::string& base,
-                              const std::string& prefix, const TVnExtractProgress& onEntry) {
+void TVnArchive::ExtractLevel(TVnWritePipeline& pipeline, const std::string& base,
+                              const std::string& prefix) {
     // Iterative like Walk: `levels` holds the length of `relative` in every enclosing folder.
     std::string relative;
     std::vector<size_t> levels;
@@ -391,14 +384,12 @@ void TVnArchive::ExtractLevel(TVnStagedFiles& staged, const std::string& base,
             Corrupted();
         const std::string target = base + relative + header.Name;
         ConfirmInside(base, target);
-        TVnArchiveEntry written{prefix + relative + header.Name, header.IsFolder, header.Size,
-                                header.PackedSize};
+        const TVnArchiveEntry entry{prefix + relative + header.Name, header.IsFolder, header.Size,
+                                    header.PackedSize};
         if (header.IsFolder)
-            staged.CreateFolders(target);
+            pipeline.AddFolder(entry, target);
         else
-            written.Digest = UnpackEntryToFile(staged, header.Size, target);
-        if (onEntry)
-            onEntry(written);
+            AddEntryFile(pipeline, entry, target);
         if (header.IsFolder) {
             levels.push_back(relative.size());
             relative += header.Name;

@@ -16,6 +16,7 @@
 
 class TVnPackageFile;
 class TVnStagedFiles;
+class TVnWritePipeline;
 
 class TVnBaseArchive {
 public:
@@ -68,7 +69,8 @@ struct TVnFolderSurvey {
     std::vector<std::string> FilePaths; // every file's path below the folder, "\"-joined
 };
 
-// Called for every entry that an extraction has written, in archive order.
+// Called for every entry that an extraction has written (a file flushed), in archive order, in the
+// thread that extracts.
 using TVnExtractProgress = std::function<void(const TVnArchiveEntry& entry)>;
 
 // Files that join an extraction's all-or-nothing step: their full target paths, known before it
@@ -92,7 +94,8 @@ struct TVnStagedExtras {
 // folder joined with checked names, and every file or folder is created only after its full path
 // (as the system resolves it) has been confirmed to lie inside the target folder. It is all or
 // nothing: the files are written beside their targets and put in place together (TVnStagedFiles),
-// so that a failure leaves the target folder as it was.
+// so that a failure leaves the target folder as it was. The writing, digesting and flushing run
+// beside the inflation (TVnWritePipeline); every file is flushed before the targets are replaced.
 class TVnArchive : public TVnBaseArchive {
 public:
     // Opens and keeps its own package file.
@@ -135,18 +138,20 @@ private:
     bool Walk(const TVisitor& visit);
     // False at the body end or on an end-of-folder byte.
     bool ReadEntryHeader(THeader& header);
-    // Inflates the file entry whose header was read last; exactly size bytes go to stream.
-    void UnpackEntry(uint32_t size, TVnStream& stream);
+    // Inflates the file entry whose header was read last, exactly size bytes, into the room that
+    // output.Room(roomSize) gives, telling output.Filled(count) what it put there.
+    template <class TOutput> void UnpackEntry(uint32_t size, TOutput& output);
     // Raises the corrupted message unless target, resolved by the system, is itself and lies
     // inside the folder base.
     void ConfirmInside(const std::string& base, const std::string& target) const;
     // From the first entry inside a folder to its end.
     void SurveyLevel(TVnFolderSurvey& survey, size_t prefixLength);
-    // Answers the MD5 of what it wrote.
-    TVnDigest UnpackEntryToFile(TVnStagedFiles& staged, uint32_t size, const std::string& target);
+    // Hands the file entry whose header was read last to the pipeline.
+    void AddEntryFile(TVnWritePipeline& pipeline, const TVnArchiveEntry& entry,
+                      const std::string& target);
     // base: the absolute target folder; prefix: the archive path of the folder extracted.
-    void ExtractLevel(TVnStagedFiles& staged, const std::string& base, const std::string& prefix,
-                      const TVnExtractProgress& onEntry);
+    void ExtractLevel(TVnWritePipeline& pipeline, const std::string& base,
+                      const std::string& prefix);
     void ReadBody(void* buffer, uint32_t count);
     void SeekBody(int64_t position);
     [[noreturn]] void Corrupted() const;

@@ -199,6 +199,11 @@ const char* const UninstallUsage =
     "Exit codes: 0 success, 1602 cancelled, 1603 failed (see the log), 1618 another setup is "
     "running, 87 a bad switch.";
 
+bool IsFileSwitch(const std::string& name) {
+    const TVnRunSwitch* run = FindByName(RunSwitches, name);
+    return run && run->TakesValue;
+}
+
 TVnSetupOptions ParseUninstallOptions(const std::vector<std::string>& words) {
     static const char* const uninstallSwitches[] = {"SILENT",    "VERYSILENT", "SUPPRESSMSGBOXES",
                                                     "NORESTART", "LOG",        "?"};
@@ -352,6 +357,9 @@ std::string ReadPasswordFile(const std::string& fileName) {
 
 void CheckAnswers(const TVnInstallAnswers& answers, const TVnAnswerNames& names) {
     CheckLength(answers.Folder, TfrmMain::FolderMaxLength, names.Folder);
+    if (answers.Folder.find('?') != std::string::npos)
+        Refuse(Format("%s: \"%s\" has a character that the configuration cannot store",
+                      names.Folder.c_str(), answers.Folder.c_str()));
     CheckLength(answers.Password, TfrmMain::PasswordMaxLength, names.Password);
     if (answers.HasPassword && answers.Password.empty())
         Refuse(Format("%s: the password is empty", names.Password.c_str()));

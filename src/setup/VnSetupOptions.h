@@ -42,6 +42,11 @@ TVnSetupOptions ParseUninstallOptions(const std::vector<std::string>& words);
 // refusals of ParseSetupOptions.
 TVnSetupOptions ParseRunSwitches(const std::vector<std::string>& words);
 
+// True for a switch whose value names a file that the run only reads or writes, a path kept
+// nowhere: any form of it that reaches the same file will do (/LOG, /LOADINF, /SAVEINF,
+// /PASSWORDFILE).
+bool IsFileSwitch(const std::string& name);
+
 // The usage shown for /?, by the setup and by the uninstaller.
 extern const char* const SetupUsage;
 extern const char* const UninstallUsage;
@@ -59,6 +64,7 @@ std::string ReadPasswordFile(const std::string& fileName);
 struct TVnAnswerNames {
     std::string Folder, Language, Password;
 };
-// The rules of the wizard's pages that need no database: the lengths of its fields, a password
-// that is not empty, and the languages it offers.
+// The rules of the wizard's pages that need no database: the lengths of its fields, a folder
+// name without '?' (what a character the code page of the configuration cannot hold arrives as),
+// a password that is not empty, and the languages it offers.
 void CheckAnswers(const TVnInstallAnswers& answers, const TVnAnswerNames& names);

@@ -208,8 +208,10 @@ int RunUninstallProgram(const std::string& folder, const std::vector<std::string
         recorded = ReadInstallRecord(folder, record);
     } catch (const std::exception&) {
     }
-    const TVnUninstallTexts& texts =
-        UninstallTexts(recorded ? record.Language : UserLanguageCode());
+    const std::string language = recorded ? record.Language : UserLanguageCode();
+    if (frontEnd.UseLanguage)
+        frontEnd.UseLanguage(language);
+    const TVnUninstallTexts& texts = UninstallTexts(language);
     ApplicationTitle() = FormatText(texts.Title, ProductVersionName);
     try {
         const TVnSetupOptions options = ParseUninstallOptions(words);

@@ -23,6 +23,8 @@ struct TVnSetupFrontEnd {
     std::function<void(TfrmMain&)> MessageLoop;
     // /SILENT: what is being done and the extraction's progress, for a small progress window.
     std::function<void(const std::string& activity, int position, int max)> ShowProgress;
+    // The uninstaller's language code, once it is known, before its first message.
+    std::function<void(const std::string& language)> UseLanguage;
 };
 
 // The whole program over programFile (the executable, or a package) with the words of its

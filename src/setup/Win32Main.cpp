@@ -11,6 +11,7 @@
 
 #include "VnPlatform.h"
 #include "VnRemoval.h"
+#include "VnSetupOptions.h"
 #include "VnSetupProgram.h"
 #include "VnSysUtils.h"
 #include "VnWin32Text.h"
@@ -21,14 +22,27 @@
 
 namespace {
 
-// The words after the program's name, by the system's rules for quotes, in the ANSI code page of
-// the paths that the program uses.
+// A word in the ANSI code page of the paths that the program uses. A file switch's path that the
+// code page cannot hold takes its short form (AnsiPath); any other such character becomes '?',
+// which the checks of the answers refuse.
+std::string WordText(const std::wstring& word) {
+    std::string text;
+    if (NarrowExactly(word, CP_ACP, text))
+        return text;
+    const size_t equals = word.find(L'=');
+    if (word.size() < 2 || word[0] != L'/' || equals == std::wstring::npos ||
+        !IsFileSwitch(Narrow(word.substr(1, equals - 1), CP_ACP)))
+        return text;
+    return Narrow(word.substr(0, equals + 1), CP_ACP) + AnsiPath(word.substr(equals + 1));
+}
+
+// The words after the program's name, by the system's rules for quotes.
 std::vector<std::string> CommandLineWords() {
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> words;
     for (int i = 1; arguments && i < count; ++i)
-        words.push_back(Narrow(arguments[i], CP_ACP));
+        words.push_back(WordText(arguments[i]));
     LocalFree(arguments);
     return words;
 }
@@ -49,6 +63,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         if (!progress)
             progress = std::make_unique<TVnWin32Progress>(services);
         progress->Show(step, position, max);
+    };
+    // A Russian uninstaller's texts are Windows-1251 on every system; English ones are ASCII,
+    // beside paths and system messages in the system's code page.
+    frontEnd.UseLanguage = [&services](const std::string& language) {
+        services.SetMessageCodePage(language == "ru" ? LanguageCodePage : SystemCodePage);
     };
     // There is no regional-settings broadcast to ignore: nothing here reads locale formats.
     const std::string program = VnPlatform::ModuleFileName();

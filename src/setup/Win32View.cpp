@@ -210,8 +210,12 @@ int TVnWin32Services::MessageDialog(const std::string& caption, const std::strin
     const bool failure = (flags & MB_ICONMASK) == MB_ICONERROR;
     HWND owner = ModalOwner();
     const TFocusKeeper focus;
-    return MessageBoxW(owner, Widen(text, failure ? SystemCodePage : LanguageCodePage).c_str(),
-                       Widen(caption, LanguageCodePage).c_str(), flags);
+    const UINT textPage = FMessageCodePage ? FMessageCodePage
+                          : failure        ? SystemCodePage
+                                           : LanguageCodePage;
+    return MessageBoxW(
+        owner, Widen(text, textPage).c_str(),
+        Widen(caption, FMessageCodePage ? FMessageCodePage : LanguageCodePage).c_str(), flags);
 }
 
 // The title is the label of the folder field, a text of the language file; the folder is a path.

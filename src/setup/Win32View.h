@@ -53,6 +53,9 @@ public:
     int Scale(int designUnits) const { return MulDiv(designUnits, FDpi, 96); }
     bool Busy() const { return FBusy; }
     void SetView(TVnWin32View* view) { FView = view; }
+    // Every message and caption in this code page from now on: the uninstaller's, whose texts,
+    // its failures included, are its own in one language.
+    void SetMessageCodePage(UINT codePage) { FMessageCodePage = codePage; }
 
 private:
     struct TFonts {
@@ -66,6 +69,7 @@ private:
     TFonts FFonts, FRetired;
     TVnWin32View* FView = nullptr;
     bool FBusy = false;
+    UINT FMessageCodePage = 0; // none: the wizard's rule (MessageDialog)
 };
 
 class TVnWin32View {

@@ -356,7 +356,8 @@ void TfrmMain::NextClick() {
 }
 
 bool TfrmMain::FolderAllowed(const std::string& folder) {
-    return !IsSystemFolder(folder, VnPlatform::KnownSystemFolders()) &&
+    return folder.find('?') == std::string::npos &&
+           !IsSystemFolder(folder, VnPlatform::KnownSystemFolders()) &&
            !VnPlatform::IsLink(ExcludeTrailingPathDelimiter(folder));
 }
 

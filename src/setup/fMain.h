@@ -54,9 +54,10 @@ public:
     // A failed check shows the field message for a control that is showing and enabled,
     // focuses it and ends the event handler silently (EVnFieldRefused).
     void CheckField(bool ok, TVnWinControl& control, const std::string& fieldName);
-    // Whether a full path may be the installation folder: no folder of the system's own (a
-    // drive's root, the Windows folder, a program-files folder itself, a profile's root) and no
-    // link that leads elsewhere.
+    // Whether a full path may be the installation folder: no '?' (a character that the code page
+    // of the configuration cannot hold), no folder of the system's own (a drive's root, the
+    // Windows folder, a program-files folder itself, a profile's root) and no link that leads
+    // elsewhere.
     static bool FolderAllowed(const std::string& folder);
 
     bool Administrator() const { return FAdministrator; }

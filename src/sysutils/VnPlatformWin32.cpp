@@ -184,9 +184,10 @@ bool FreeDiskSpace(const std::string& folder, uint64_t& bytes) {
 }
 
 std::string TempFolder() {
-    char buffer[MAX_PATH + 1];
-    const DWORD length = ::GetTempPathA(sizeof(buffer), buffer);
-    return length > 0 && length < sizeof(buffer) ? std::string(buffer, length) : std::string();
+    wchar_t buffer[MAX_PATH + 2];
+    const DWORD length = ::GetTempPathW(MAX_PATH + 2, buffer);
+    return length > 0 && length < MAX_PATH + 2 ? AnsiPath(std::wstring(buffer, length))
+                                               : std::string();
 }
 
 std::string NativeSeparators(const std::string& text) {
@@ -194,9 +195,16 @@ std::string NativeSeparators(const std::string& text) {
 }
 
 std::string ModuleFileName() {
-    char buffer[MAX_PATH + 1];
-    const DWORD length = ::GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
-    return std::string(buffer, length < sizeof(buffer) ? length : 0);
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetModuleFileNameW(nullptr, &buffer[0], static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return std::string();
+        if (length < buffer.size())
+            return AnsiPath(buffer.substr(0, length));
+        buffer.resize(buffer.size() * 2);
+    }
 }
 
 void RestrictLibrarySearch() {
@@ -803,13 +811,63 @@ std::wstring Widen(const std::string& text, unsigned codePage) {
     return wide;
 }
 
-std::string Narrow(const std::wstring& text, unsigned codePage) {
+bool NarrowExactly(const std::wstring& text, unsigned codePage, std::string& narrow) {
+    narrow.clear();
     if (text.empty())
-        return {};
+        return true;
+    // UTF-8 holds every character and takes neither flag nor default character.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL defaulted = FALSE;
+    BOOL* const usedDefault = utf8 ? nullptr : &defaulted;
     const int size = static_cast<int>(text.size());
     const int length =
-        ::WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(codePage, 0, text.data(), size, &narrow[0], length, nullptr, nullptr);
+        ::WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
+    narrow.assign(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(codePage, flags, text.data(), size, &narrow[0], length,
+                          utf8 ? nullptr : "?", usedDefault);
+    return !defaulted;
+}
+
+std::string Narrow(const std::wstring& text, unsigned codePage) {
+    std::string narrow;
+    NarrowExactly(text, codePage, narrow);
     return narrow;
+}
+
+namespace {
+
+// The last name of path's short form, when the code page holds it.
+bool ShortName(const std::wstring& path, std::string& name) {
+    const DWORD length = ::GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (length == 0)
+        return false;
+    std::wstring shortPath(length, L'\0');
+    shortPath.resize(::GetShortPathNameW(path.c_str(), &shortPath[0], length));
+    const size_t separator = shortPath.find_last_of(L"\\/");
+    return NarrowExactly(shortPath.substr(separator == std::wstring::npos ? 0 : separator + 1),
+                         CP_ACP, name);
+}
+
+} // namespace
+
+std::string AnsiPath(const std::wstring& path) {
+    std::string narrow;
+    if (NarrowExactly(path, CP_ACP, narrow))
+        return narrow;
+    // Only the names that the code page cannot hold take their short form: the program's own
+    // file keeps the name by which it knows what it is.
+    std::string ansi;
+    for (size_t begin = 0; begin < path.size();) {
+        const size_t end = std::min(path.find_first_of(L"\\/", begin), path.size());
+        std::string name;
+        if (!NarrowExactly(path.substr(begin, end - begin), CP_ACP, name) &&
+            !ShortName(path.substr(0, end), name))
+            return narrow;
+        ansi += name;
+        if (end < path.size())
+            ansi += static_cast<char>(path[end]);
+        begin = end + 1;
+    }
+    return ansi;
 }

@@ -27,7 +27,10 @@
 #  13. a first installation into a new folder outside the program-files folder: the folder gives
 #      others no write access, Config and the console's configuration no access at all (Wine maps
 #      the access rules given at creation to the Unix mode);
-#  14. the root of a drive and a folder in the system folder refused with 87, nothing written.
+#  14. the root of a drive and a folder in the system folder refused with 87, nothing written;
+#  15. on an English system, the setup started from folders whose names its code page cannot hold
+#      (C:\Łukasz, a Cyrillic one) with its /LOG there, and the uninstaller with such a temporary
+#      folder: exit 0 each; such an installation folder refused with 87.
 # Screenshots go to WIN_BUILD/deploy-screenshots.
 #
 # usage: tests/deploy/deploy_e2e.sh NATIVE_BUILD WIN_BUILD
@@ -72,11 +75,13 @@ fi
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 pack() { "$VNTSETUP" pack --stub "$STUB" --payload "$1" --private-key "$ROOT/keys/test_private.pem" \
     --output "$2" >/dev/null || { echo "FAIL: pack $1"; exit 1; }; }
-# The setup with the switches, no display: prints its exit code.
+# A Windows program with its switches, no display: prints its exit code.
+run() { env -u DISPLAY timeout 600 "$WINE" "$RUNWAIT" "$@" 2>/dev/null | tr -d '\r'; }
+# The setup (a path of this machine) with the switches.
 setup() {
     local package=$1
     shift
-    env -u DISPLAY timeout 600 "$WINE" "$RUNWAIT" "$(winpath "$package")" "$@" 2>/dev/null | tr -d '\r'
+    run "$(winpath "$package")" "$@"
 }
 # Every file below a folder with its MD5, but the logs that name times and programs started.
 tree_md5() { (cd "$1" && find . -type f ! -name '*.log' | sort | xargs -d '\n' md5sum); }
@@ -377,6 +382,27 @@ for dir in 'C:\' 'C:\windows\system32\x'; do
 done
 check "refused folders: nothing written" \
     "[ \"\$(ls -A '$C')\" = '$before' ] && [ ! -e '$C/windows/system32/x' ]"
+
+# 15. Names outside the code page of an English system (Windows-1252). Last: it moves TEMP.
+export LC_ALL=en_US.UTF-8
+for dir in 'Łukasz' 'Папка'; do
+    mkdir -p "$C/$dir"
+    cp "$PKG" "$C/$dir/VNT_Setup.exe"
+    code=$(run "C:\\$dir\\VNT_Setup.exe" /VERYSILENT /SUPPRESSMSGBOXES '/DIR=C:\Unicode' \
+        /TYPE=console "/LOG=C:\\$dir\\setup.log")
+    expect_code "setup started from C:\\$dir" 0 "$code"
+    check "setup started from C:\\$dir: its /LOG written there" \
+        "grep -q Unicode '$C/$dir/setup.log' && [ -e '$C/Unicode/VNT_Uninstall.exe' ]"
+done
+"$WINE" reg add 'HKCU\Environment' /v TEMP /d 'C:\Папка' /f >/dev/null 2>&1
+code=$(run 'C:\Unicode\VNT_Uninstall.exe' /VERYSILENT /SUPPRESSMSGBOXES)
+expect_code "uninstaller with its copy in C:\\Папка" 0 "$code"
+check "uninstaller with its copy in C:\\Папка: the programs removed" \
+    "[ ! -e '$C/Unicode/VNT_Admin/VNT_Admin.exe' ]"
+code=$(setup "$PKG" /VERYSILENT /SUPPRESSMSGBOXES '/DIR=C:\Папка\Vantro' /TYPE=console)
+expect_code "installation folder C:\\Папка refused" 87 "$code"
+check "installation folder C:\\Папка refused: nothing written" "[ ! -e '$C/Папка/Vantro' ]"
+unset LC_ALL
 
 "$WINESERVER" -k 2>/dev/null
 if [ "$FAILED" = 0 ]; then

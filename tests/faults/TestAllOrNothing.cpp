@@ -26,7 +26,7 @@ const TContents OldSetup = {
 // Replaces every old file but one, adds files and folders, has a file larger than one write and
 // a file named like a temporary.
 const TContents NewSetup = {
-    {"VantroMS.exe", RandomBytes(150000, 7)},
+    {"VantroMS.exe", RandomBytes(600000, 7)},
     {"VNT_Monitor.exe", "new monitor"},
     {"readme.txt", "new readme"},
     {"VNT_Admin\\VNT_Admin.exe", "new console"},

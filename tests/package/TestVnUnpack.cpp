@@ -12,6 +12,7 @@
 #include "VnSysUtils.h"
 #include "VnTestSupport.h"
 #include "VnUnpack.h"
+#include "VnWritePipeline.h"
 
 namespace {
 
@@ -177,6 +178,89 @@ TEST_F(ArchiveTest, ExtractFileNamesTheFileAfterTheLastComponent) {
     EXPECT_EQ(ReadBytes(target + "\\Index.HTML"), SampleFiles()[6].Data);
     FArchive->ExtractFile("vnt64.bmp", target);
     EXPECT_EQ(ReadBytes(target + "\\vnt64.bmp"), SampleFiles()[0].Data);
+}
+
+// ---- Writing beside the inflation -----------------------------------------------------------
+
+namespace {
+
+constexpr size_t Block = TVnWritePipeline::BlockSize;
+
+TVnDigest DigestOf(const std::string& data) {
+    TVnDigestContext context;
+    DigestInit(context);
+    DigestUpdate(context, data.data(), data.size());
+    TVnDigest digest;
+    DigestFinal(context, digest);
+    return digest;
+}
+
+// What an extraction reports of an entry.
+using TReported = std::pair<std::string, TVnDigest>;
+
+} // namespace
+
+TEST(ArchiveWritingTest, FilesAroundTheBlockSizeArriveWholeAndAreReportedInOrderWithTheirMD5) {
+    const size_t sizes[] = {0, 1, Block - 1, Block, Block + 1, 3 * Block + 5};
+    std::vector<std::string> data;
+    std::vector<TReported> expected;
+    const std::string tail = ArchiveTail([&](TVnArchiveWriter& w) {
+        for (size_t i = 0; i < std::size(sizes); ++i) {
+            data.push_back(RandomBytes(sizes[i], unsigned(i)));
+            w.AddFile("f" + std::to_string(i), data.back());
+            w.BeginFolder("d" + std::to_string(i));
+            w.EndFolder();
+            expected.push_back({"f" + std::to_string(i), DigestOf(data.back())});
+            expected.push_back({"d" + std::to_string(i), TVnDigest{}});
+        }
+    });
+    TTempFolder folder;
+    WriteBytes(folder / "setup.exe", UnsignedPackage(tail));
+    std::vector<TReported> reported;
+    TVnArchive(folder / "setup.exe", 128).ExtractFolder("", folder / "out", [&](const auto& entry) {
+        reported.push_back({entry.Path, entry.Digest});
+    });
+    EXPECT_TRUE(reported == expected);
+    for (size_t i = 0; i < data.size(); ++i)
+        EXPECT_TRUE(ReadBytes(folder / ("out\\f" + std::to_string(i))) == data[i]) << sizes[i];
+}
+
+TEST(ArchiveWritingTest, AFailureOfTheWriterRaisesItsErrorInTheCallerAndLeavesTheFolderAsItWas) {
+    // Something in the way of an entry that follows files of several blocks.
+    const std::string tail = ArchiveTail([](TVnArchiveWriter& w) {
+        w.AddFile("a.bin", RandomBytes(3 * Block + 5, 1));
+        w.BeginFolder("d");
+        w.AddFile("x.txt", "x");
+        w.EndFolder();
+        w.AddFile("z.bin", RandomBytes(3 * Block, 2));
+        w.AddFile("after.txt", "after");
+    });
+    const struct {
+        const char* Path;
+        bool Folder;
+    } obstacles[] = {{"d", false}, {"z.bin", true}};
+    for (const auto& obstacle : obstacles) {
+        SCOPED_TRACE(obstacle.Path);
+        TTempFolder folder;
+        WriteBytes(folder / "setup.exe", UnsignedPackage(tail));
+        const std::string target = folder / "out\\";
+        WriteBytes(target + "a.bin", "old");
+        WriteBytes(target + obstacle.Path + (obstacle.Folder ? "\\mine.txt" : ""), "mine");
+        const auto before = FolderContents(target);
+        std::vector<std::string> reported;
+        try {
+            TVnArchive(folder / "setup.exe", 128).ExtractFolder("", target, [&](const auto& e) {
+                reported.push_back(e.Path);
+            });
+            ADD_FAILURE() << "no exception";
+        } catch (const EFCreateError& e) {
+            const std::string path = ExpandFileName(target + obstacle.Path);
+            EXPECT_TRUE(StartsWith(e.Message(), FormatText("Cannot create file \"%s\". ", path)))
+                << e.Message();
+        }
+        EXPECT_TRUE(FolderContents(target) == before);
+        EXPECT_TRUE(std::find(reported.begin(), reported.end(), "after.txt") == reported.end());
+    }
 }
 
 TEST(ArchiveOpenTest, MissingFileRaisesTheOpenError) {

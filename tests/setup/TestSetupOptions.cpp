@@ -102,6 +102,8 @@ TEST_F(SetupOptionsTest, SwitchesAreAcceptedOrRefusedWithExitCode87) {
         {{"/TYPE=compact"}, "Type \"compact\" is neither full nor console"},
         {{"/LANG=de"}, "Switch /LANG: language \"de\" is not offered"},
         {{"/DIR=" + LongestFolder + "d"}, "Switch /DIR is longer than 260 characters"},
+        {{"/DIR=C:\\?ukasz\\"},
+         "Switch /DIR: \"C:\\?ukasz\\\" has a character that the configuration cannot store"},
         {{"/PASSWORDFILE=" + LongPasswordFile},
          "Password file \"" + LongPasswordFile +
              "\": its first line is longer than a password may be"},
