@@ -13,7 +13,7 @@ apt-get install -y -qq --no-install-recommends \
     build-essential cmake git python3 openssl libssl-dev zlib1g-dev libgtest-dev googletest \
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev \
     wine wine64 xvfb xauth xdotool imagemagick x11-utils \
-    clang libclang-rt-14-dev osslsigncode locales >/dev/null
+    clang libclang-rt-14-dev osslsigncode wixl msitools locales >/dev/null
 # The locales of the end-to-end runs: an English and a Russian user.
 sed -i -E 's/^# *((en_US|ru_RU)\.UTF-8 UTF-8)/\1/' /etc/locale.gen
 locale-gen >/dev/null

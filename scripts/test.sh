@@ -2,8 +2,8 @@
 # Builds every target and runs every test: natively, the Windows build under Wine, the real
 # wizard window end to end under Wine in a virtual X server, the silent deployment under Wine
 # (exit codes, answer files, a running service), every fuzz target for a short run,
-# the demo package in every form an Authenticode signing tool leaves, and two builds of the
-# Windows programs compared byte for byte. The shipped setup program is 32-bit;
+# the demo package in every form an Authenticode signing tool leaves, the Windows Installer package
+# under Wine's msiexec, and two builds of the Windows programs compared byte for byte. The shipped setup program is 32-bit;
 # where this machine cannot execute 32-bit code (no 32-bit support in the kernel), the Windows
 # tests and the end-to-end run use the 64-bit build of the same sources under wine64.
 set -euo pipefail
@@ -43,6 +43,9 @@ bash tests/deploy/deploy_e2e.sh build "$windows"
 
 echo "== the demo package signed with Authenticode ($windows)"
 bash tests/signing/signed_forms.sh build "$windows"
+
+echo "== the Windows Installer package under Wine's msiexec ($windows)"
+bash tests/msi/msi_e2e.sh build "$windows"
 
 echo "== Windows tests ($windows, under Wine)"
 ctest --test-dir "$windows" --output-on-failure

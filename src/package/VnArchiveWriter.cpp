@@ -5,6 +5,7 @@
 #include <memory>
 #include <zlib.h>
 
+#include "VnDetachedCertificates.h"
 #include "VnPackageFormat.h"
 #include "VnPackageLayout.h"
 #include "VnSysUtils.h"
@@ -22,12 +23,18 @@ void WriteLE32(TVnStream& output, uint64_t value) {
     output.WriteBuffer(bytes, sizeof bytes);
 }
 
-void AddTree(TVnArchiveWriter& writer, const std::filesystem::path& folder) {
+// topLevel: the folder's entries go to the archive's top level, where the package's own names are
+// refused.
+void AddTree(TVnArchiveWriter& writer, const std::filesystem::path& folder, bool topLevel) {
     namespace fs = std::filesystem;
     std::error_code error;
     std::vector<std::pair<std::string, bool>> entries; // name, is a folder
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         std::string name = it->path().filename().string();
+        if (topLevel && SameTextAscii(name, VnPackageFormat::SignedUninstallerEntry))
+            throw EVnException(
+                Format("Cannot pack \"%s\": the package keeps that name for its signed uninstaller",
+                       it->path().string().c_str()));
         if (it->is_directory(error))
             entries.emplace_back(name, true);
         else if (it->is_regular_file(error))
@@ -43,7 +50,7 @@ void AddTree(TVnArchiveWriter& writer, const std::filesystem::path& folder) {
     for (const auto& [name, isFolder] : entries) {
         if (isFolder) {
             writer.BeginFolder(name);
-            AddTree(writer, folder / name);
+            AddTree(writer, folder / name, false);
             writer.EndFolder();
         } else {
             writer.AddFile(name, ReadFileText((folder / name).string()));
@@ -51,23 +58,30 @@ void AddTree(TVnArchiveWriter& writer, const std::filesystem::path& folder) {
     }
 }
 
-// A PE stub with its CheckSum and certificate directory entry zero, the fields that a signing tool
-// rewrites; a stub that already carries a certificate table is refused. Other stubs stay as they
-// are.
-std::string UnsignedStub(const std::string& stubFile) {
-    std::string stub = ReadFileText(stubFile);
-    TVnStringStream stream(stub);
-    const TVnPackageLayout layout(stream);
-    if (layout.HasCertificateTable())
-        throw EVnException(Format("Cannot pack \"%s\": the program carries an Authenticode "
-                                  "signature; pack the unsigned program, then sign the package",
-                                  stubFile.c_str()));
-    for (const TVnByteRange& field : layout.SigningFields())
-        stub.replace(size_t(field.Offset), field.Size, field.Size, '\0');
-    return stub;
+// The table and header fields of signedUninstallerFile, which must be the stub's uninstaller
+// signed.
+std::string DetachedUninstallerTable(const std::string& signedUninstallerFile,
+                                     const std::string& stub, const std::string& stubFile) {
+    const std::string signedUninstaller = ReadFileText(signedUninstallerFile);
+    try {
+        return DetachCertificates(signedUninstaller, stub);
+    } catch (const EVnException& e) {
+        throw EVnException(Format("\"%s\" is not the signed uninstaller of \"%s\": %s",
+                                  signedUninstallerFile.c_str(), stubFile.c_str(), e.what()));
+    }
 }
 
 } // namespace
+
+std::string UnsignedStub(const std::string& stubFile) {
+    TVnFileStream stream(stubFile, TVnFileStream::Mode::OpenRead);
+    const TVnPackageLayout layout(stream);
+    if (layout.HasCertificateTable())
+        throw EVnException(Format("\"%s\" carries an Authenticode signature: start from the "
+                                  "unsigned program, and sign what is made of it",
+                                  stubFile.c_str()));
+    return layout.UnsignedBytes(stream, stream.Size());
+}
 
 TVnArchiveWriter::TVnArchiveWriter(TVnStream& output)
     : FOutput(output), FStart(output.Position()) {}
@@ -119,7 +133,7 @@ void TVnArchiveWriter::EndFolder() {
 }
 
 void TVnArchiveWriter::AddFolderTree(const std::string& folder) {
-    AddTree(*this, std::filesystem::path(ExpandFileName(folder)));
+    AddTree(*this, std::filesystem::path(ExpandFileName(folder)), FLevels.empty());
 }
 
 void TVnArchiveWriter::Finish() {
@@ -154,15 +168,22 @@ void AppendSignature(TVnStream& package, const TVnSigner& sign) {
 }
 
 void WritePackage(const std::string& stubFile, const std::string& payloadFolder,
-                  const std::string& outputFile, const TVnSigner& sign) {
+                  const std::string& outputFile, const TVnSigner& sign,
+                  const std::string& signedUninstallerFile) {
     if (!VnPlatform::DirectoryExists(payloadFolder))
         throw EVnException(Format("Folder \"%s\" not found", payloadFolder.c_str()));
     const std::string stub = UnsignedStub(stubFile);
+    const std::string uninstallerTable =
+        signedUninstallerFile.empty()
+            ? std::string()
+            : DetachedUninstallerTable(signedUninstallerFile, stub, stubFile);
     // The tail is found from the end, so zeros between the stub and the body do no harm: they
     // make the package's size a multiple of 8, and a signing tool then adds no padding.
     TVnStringStream tail;
     TVnArchiveWriter writer(tail);
     writer.AddFolderTree(payloadFolder);
+    if (!uninstallerTable.empty())
+        writer.AddFile(VnPackageFormat::SignedUninstallerEntry, uninstallerTable);
     writer.Finish();
     const std::string& body = tail.DataString();
     using namespace VnPackageFormat;

@@ -26,7 +26,8 @@ public:
     void BeginFolder(const std::string& name);
     void EndFolder();
     // Every file and folder inside `folder` (not the folder itself), each folder's entries in
-    // byte-wise name order.
+    // byte-wise name order. At the archive's top level the package's own entry names
+    // (VnPackageFormat::SignedUninstallerEntry) are refused.
     void AddFolderTree(const std::string& folder);
     // Writes the 4-byte body length; every folder must have been ended.
     void Finish();
@@ -54,9 +55,17 @@ std::array<uint8_t, LongBytes> SignaturePlaintext(const TVnDigest& digest);
 // Appends the signature block over the stream's whole content.
 void AppendSignature(TVnStream& package, const TVnSigner& sign);
 
-// Writes a signed package: the bytes of stubFile (a PE program with its CheckSum and certificate
-// directory entry zero; one that carries a certificate table is refused), zero bytes that make
-// the package's size a multiple of 8, the archive of payloadFolder, its length and the signature
-// block. A failure leaves no output file behind.
+// The program that a package of stubFile starts with: the stub with the CheckSum and the
+// certificate directory entry of its PE header zero (other stubs as they are). It is also the
+// uninstaller that every installation from such a package writes, apart from the 0 to 7 zero bytes
+// that align the package. A stub that carries a certificate table is refused.
+std::string UnsignedStub(const std::string& stubFile);
+
+// Writes a signed package: UnsignedStub(stubFile), zero bytes that make the package's size a
+// multiple of 8, the archive of payloadFolder, its length and the signature block. With
+// signedUninstallerFile, UnsignedStub signed by the publisher (see DetachCertificates), the
+// archive also carries its certificate table as its last entry, SignedUninstallerEntry; any other
+// file is refused, naming it and the reason. A failure leaves no output file behind.
 void WritePackage(const std::string& stubFile, const std::string& payloadFolder,
-                  const std::string& outputFile, const TVnSigner& sign);
+                  const std::string& outputFile, const TVnSigner& sign,
+                  const std::string& signedUninstallerFile = std::string());

@@ -11,6 +11,10 @@ constexpr uint32_t SignatureBlockSize = 128;
 constexpr uint32_t LengthFieldSize = 4;
 // Every integer of the archive format is below 2^31.
 constexpr uint32_t MaxField = 0x7FFFFFFF;
+// The archive's own top-level file, which is no payload: the certificate table of the signed
+// uninstaller (VnDetachedCertificates). No payload holds this name, in any letter case, at its
+// top level, and extraction passes the entry by.
+constexpr const char* SignedUninstallerEntry = "VNT_Uninstall.exe.sig";
 
 // A signed package ends on this boundary, so that a signing tool adds no padding; the tool pads
 // an unaligned one with at most Alignment - 1 zero bytes before its certificate table.

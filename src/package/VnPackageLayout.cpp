@@ -129,6 +129,15 @@ std::vector<int64_t> TVnPackageLayout::PaddedEnds(TVnStream& stream, int64_t end
     return ends;
 }
 
+std::string TVnPackageLayout::UnsignedBytes(TVnStream& stream, int64_t end) const {
+    stream.SetPosition(0);
+    std::string bytes = ReadStreamText(stream, end);
+    for (const TVnByteRange& field : FSigningFields)
+        if (field.End() <= end)
+            bytes.replace(size_t(field.Offset), field.Size, field.Size, '\0');
+    return bytes;
+}
+
 int64_t TVnPackageLayout::LikelyEnd(TVnStream& stream) const {
     if (FViews.empty())
         return -1;

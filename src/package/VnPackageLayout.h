@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class TVnStream;
@@ -37,6 +38,9 @@ public:
     bool Damaged() const { return FDamaged; }
     // The CheckSum field and the certificate directory entry of a PE file.
     const std::vector<TVnByteRange>& SigningFields() const { return FSigningFields; }
+    // The first `end` bytes of the stream with the signing fields among them zero: the program as
+    // it was before a signing tool rewrote its header.
+    std::string UnsignedBytes(TVnStream& stream, int64_t end) const;
 
     // The views to check, in order. With a certificate table, only the signed view: the table's
     // start, less up to 7 zero bytes of padding, with the signing fields read as zero. Without

@@ -53,6 +53,11 @@ bool IsDeviceName(const std::string& name) {
     return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
+// The package's own file at the archive's top level, which holds no payload.
+bool IsPackageEntry(const std::string& name, bool isFolder) {
+    return !isFolder && SameTextAscii(name, VnPackageFormat::SignedUninstallerEntry);
+}
+
 // Inflated bytes on their way to a stream, through a buffer of its own.
 class TStreamOutput {
 public:
@@ -348,6 +353,10 @@ void TVnArchive::SurveyLevel(TVnFolderSurvey& survey, size_t prefixLength) {
             names.pop_back();
             continue;
         }
+        if (prefixLength == 0 && levels.empty() && IsPackageEntry(header.Name, header.IsFolder)) {
+            SeekBody(FPosition + header.PackedSize);
+            continue;
+        }
         if (prefixLength + relative.size() + header.Name.size() > MaxEntryPath ||
             !names.back().insert(EntryNameKey(header.Name)).second)
             Corrupted();
@@ -378,6 +387,10 @@ void TVnArchive::ExtractLevel(TVnWritePipeline& pipeline, const std::string& bas
                 return;
             relative.resize(levels.back());
             levels.pop_back();
+            continue;
+        }
+        if (prefix.empty() && levels.empty() && IsPackageEntry(header.Name, header.IsFolder)) {
+            SeekBody(FPosition + header.PackedSize);
             continue;
         }
         if (prefix.size() + relative.size() + header.Name.size() > MaxEntryPath)

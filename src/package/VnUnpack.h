@@ -96,6 +96,8 @@ struct TVnStagedExtras {
 // nothing: the files are written beside their targets and put in place together (TVnStagedFiles),
 // so that a failure leaves the target folder as it was. The writing, digesting and flushing run
 // beside the inflation (TVnWritePipeline); every file is flushed before the targets are replaced.
+// The package's own entry (VnPackageFormat::SignedUninstallerEntry) is no payload: extracting the
+// whole archive passes it by.
 class TVnArchive : public TVnBaseArchive {
 public:
     // Opens and keeps its own package file.

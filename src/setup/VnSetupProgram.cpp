@@ -5,6 +5,7 @@
 #include "VnPlatform.h"
 #include "VnRegistration.h"
 #include "VnRemoval.h"
+#include "VnRunEvents.h"
 #include "VnSetupMain.h"
 #include "VnSetupOptions.h"
 #include "VnStoppedServices.h"
@@ -138,8 +139,10 @@ int RunSetupProgram(const std::string& programFile, const std::vector<std::strin
     ApplicationTitle() = Format("Setup of %s", ProductVersionName);
     const TVnRunSettings settings(words, frontEnd);
     const bool silent = settings.Silent();
-
     TVnSetupOptions options;
+    const auto reported = [&](int code) {
+        return ReportRunEnd(TVnRunKind::Installation, code, options.Answers.Folder);
+    };
     try {
         options = ParseSetupOptions(words);
         if (options.Help) {
@@ -148,14 +151,14 @@ int RunSetupProgram(const std::string& programFile, const std::vector<std::strin
         }
         CheckOutputFiles(options);
     } catch (const EVnSetupExit& e) {
-        return EndEarly(e);
+        return reported(EndEarly(e));
     }
     const std::string saveInf = options.SaveInf.empty() ? "" : ExpandFileName(options.SaveInf);
     TVnSetupLock lock;
     if (!lock.Held())
-        return TVnSetupLock::Refuse();
+        return reported(TVnSetupLock::Refuse());
 
-    return RunSetup(programFile, [&](TfrmMain& form) {
+    return reported(RunSetup(programFile, [&](TfrmMain& form) {
         if (silent) {
             RunSilently(form, options, frontEnd);
         } else {
@@ -172,7 +175,7 @@ int RunSetupProgram(const std::string& programFile, const std::vector<std::strin
         } catch (const std::exception& e) {
             InstallLog().Write(ltMessage, e.what());
         }
-    });
+    }));
 }
 
 namespace {
@@ -213,6 +216,7 @@ int RunUninstallProgram(const std::string& folder, const std::vector<std::string
         frontEnd.UseLanguage(language);
     const TVnUninstallTexts& texts = UninstallTexts(language);
     ApplicationTitle() = FormatText(texts.Title, ProductVersionName);
+    const auto reported = [&](int code) { return ReportRunEnd(TVnRunKind::Removal, code, folder); };
     try {
         const TVnSetupOptions options = ParseUninstallOptions(words);
         if (options.Help) {
@@ -220,11 +224,11 @@ int RunUninstallProgram(const std::string& folder, const std::vector<std::string
             return VnExitCode::Success;
         }
     } catch (const EVnSetupExit& e) {
-        return EndEarly(e);
+        return reported(EndEarly(e));
     }
     TVnSetupLock lock;
     if (!lock.Held())
-        return TVnSetupLock::Refuse();
+        return reported(TVnSetupLock::Refuse());
     InstallLog().Begin();
     InstallLog().SetFolder(folder);
     int code = VnExitCode::Cancelled;
@@ -247,5 +251,5 @@ int RunUninstallProgram(const std::string& folder, const std::vector<std::string
         code = VnExitCode::Fatal;
     }
     InstallLog().End();
-    return code;
+    return reported(code);
 }

@@ -471,7 +471,7 @@ void TfrmMain::ExtractPayload(const std::string& path, const std::string& folder
     const std::string base = folder.substr(Folder().size()); // "" or "VNT_Admin\"
     if (!base.empty())
         record.AddFolder(ExcludeTrailingPathDelimiter(base));
-    const std::string uninstaller = UninstallerImage(*FPackage, FArchive->ProgramEnd());
+    const std::string uninstaller = InstalledUninstaller(*FPackage, *FArchive);
     TVnExtractionHooks hooks;
     hooks.CloseHolders = OnFilesInUse;
     hooks.OnStart = [&](const TVnFolderSurvey& survey) {

@@ -143,6 +143,7 @@ void TVnInstallLog::Flush() {
 
 void TVnInstallLog::End() {
     Flush();
+    FEndedFileName = FLog.FileName;
     Begin();
 }
 

@@ -88,6 +88,9 @@ public:
     void Flush();
     // Flush, then the run ends: whatever could not be written is dropped.
     void End();
+    // The logs of the run that ended last: the folder's (empty when it had no folder) and the copy.
+    const std::string& EndedFileName() const { return FEndedFileName; }
+    const std::string& CopyFileName() const { return FCopy.FileName; }
     // One run around work: Begin, the folder (none: nothing is written), work, End. The message
     // of a failure that leaves work is logged before it travels on.
     int Run(const std::string& folder, const std::function<int()>& work);
@@ -105,6 +108,7 @@ private:
     TTarget FCopy;
     bool FMuted = false;
     bool FCopyFailureLogged = false; // once a run
+    std::string FEndedFileName;
 };
 
 // The log of the process.

@@ -205,6 +205,14 @@ bool ReadUninstallKey(RegistryRoot root, const std::string& key,
 // Deletes the key with its values; true when it is gone, also when it never existed.
 bool DeleteUninstallKey(RegistryRoot root, const std::string& key);
 
+// The system's application log. Unless messageFile is empty, the source is registered first where
+// the process may (an administrator's), its message file being messageFile, whose message table
+// shows an event's first insertion string as its whole text; then the event id is written, an error
+// or an information, with text as its one insertion string. False when it was not written. POSIX:
+// nothing, false.
+bool ReportEvent(const std::string& source, const std::string& messageFile, unsigned id, bool error,
+                 const std::string& text);
+
 // Security, shell and locale.
 // The SID of the user the process runs as, in its string form ("S-1-5-21-..."); empty when the
 // system cannot tell. POSIX: "S-1-22-1-<uid>", the form Samba gives a Unix user.

@@ -879,6 +879,10 @@ bool DeleteUninstallKey(RegistryRoot root, const std::string& key) {
     return Succeed();
 }
 
+bool ReportEvent(const std::string&, const std::string&, unsigned, bool, const std::string&) {
+    return false;
+}
+
 bool CheckAdministrators(bool& member) {
     member = ::geteuid() == 0;
     return Succeed();

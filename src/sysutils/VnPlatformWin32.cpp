@@ -31,6 +31,7 @@
 #undef CreateProcess
 #undef StartService
 #undef MessageBox
+#undef ReportEvent
 
 namespace VnPlatform {
 
@@ -750,6 +751,47 @@ bool DeleteUninstallKey(RegistryRoot root, const std::string& key) {
     const LONG status =
         ::RegDeleteKeyExA(RootKey(root), UninstallSubkey(key).c_str(), KEY_WOW64_32KEY, 0);
     return CheckStatus(status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status);
+}
+
+namespace {
+
+// The source's key under the application log, with its message file; REG_EXPAND_SZ as the log
+// service expects it.
+void RegisterLogSource(const std::wstring& source, const std::wstring& messageFile) {
+    TRegistryKey key;
+    const std::wstring name =
+        L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + source;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_SET_VALUE, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
+        return;
+    const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+    ::RegSetValueExW(key.Get(), L"EventMessageFile", 0, REG_EXPAND_SZ,
+                     reinterpret_cast<const BYTE*>(messageFile.c_str()),
+                     static_cast<DWORD>((messageFile.size() + 1) * sizeof(wchar_t)));
+    ::RegSetValueExW(key.Get(), L"TypesSupported", 0, REG_DWORD,
+                     reinterpret_cast<const BYTE*>(&types), sizeof(types));
+}
+
+} // namespace
+
+bool ReportEvent(const std::string& source, const std::string& messageFile, unsigned id, bool error,
+                 const std::string& text) {
+    const std::wstring wideSource = Widen(source, CP_ACP);
+    if (!messageFile.empty())
+        RegisterLogSource(wideSource, Widen(messageFile, CP_ACP));
+    const HANDLE log = ::RegisterEventSourceW(nullptr, wideSource.c_str());
+    if (log == nullptr)
+        return false;
+    // The identifiers of the message table (setup/res/VnEvents.mc) carry the severity in their
+    // top bits; the log shows the low 16 bits as the event's ID.
+    const DWORD eventId = (error ? 0xC0000000u : 0x40000000u) | (id & 0xFFFFu);
+    const std::wstring wideText = Widen(text, CP_ACP);
+    LPCWSTR strings[] = {wideText.c_str()};
+    const BOOL written =
+        ::ReportEventW(log, error ? EVENTLOG_ERROR_TYPE : EVENTLOG_INFORMATION_TYPE, 0, eventId,
+                       nullptr, 1, 0, strings, nullptr);
+    ::DeregisterEventSource(log);
+    return written != FALSE;
 }
 
 bool CheckAdministrators(bool& member) {

@@ -1,5 +1,6 @@
 // vntsetup pack: a signed package made of a stub program and the archive of a payload folder,
-// signed with the publisher's private key.
+// signed with the publisher's private key; with --signed-uninstaller, it also carries the
+// certificate table of the stub's uninstaller as the publisher signed it.
 #include "VnCommands.h"
 #include "VnSysUtils.h"
 
@@ -57,15 +58,17 @@ TVnSigner OpenSSLSigner(std::shared_ptr<EVP_PKEY> key) {
 } // namespace
 
 int CmdPack(const std::vector<std::string>& words) {
-    TVnArgs args(words, {"--stub", "--payload", "--private-key", "--output"}, {});
+    TVnArgs args(words,
+                 {"--stub", "--payload", "--private-key", "--output", "--signed-uninstaller"}, {});
     args.ExpectPositional(0,
-                          "pack --stub STUB --payload DIR --private-key PRIVATE.pem --output OUT");
+                          "pack --stub STUB --payload DIR --private-key PRIVATE.pem --output OUT "
+                          "[--signed-uninstaller FILE]");
     const std::string stub = args.Required("--stub");
     const std::string payload = args.Required("--payload");
     const std::string keyFile = args.Required("--private-key");
     const std::string output = args.Required("--output");
     std::shared_ptr<EVP_PKEY> key(ReadPrivateKey(keyFile).release(), EVP_PKEY_free);
-    WritePackage(stub, payload, output, OpenSSLSigner(key));
+    WritePackage(stub, payload, output, OpenSSLSigner(key), args.Value("--signed-uninstaller"));
     return 0;
 }
 

@@ -1,12 +1,16 @@
 // vntsetup verify: the setup program's own signature check on a package. An Authenticode
-// signature after it is named, not checked.
+// signature after it, and one the package carries for its uninstaller, are named, not checked.
 #include <cstdio>
 #include <cstring>
 
 #include "VnCommands.h"
 #include "VnPackageFile.h"
+#include "VnPackageLayout.h"
 #include "VnPublicKey.h"
+#include "VnRegistration.h"
+#include "VnSignature.h"
 #include "VnSysUtils.h"
+#include "VnUnpack.h"
 
 static_assert(VnPublicKeyRecordSize == KeyRecordSize, "the public key record has 256 bytes");
 
@@ -41,11 +45,19 @@ int CmdVerify(const std::vector<std::string>& words) {
                      WithFullStop(FileCorruptedMessage(package.FileName())).c_str());
         return 1;
     }
+    TVnArchive archive(package, SignatureSize);
+    TVnStringStream uninstaller(InstalledUninstaller(package, archive));
+    const TVnPackageLayout uninstallerLayout(uninstaller);
     std::printf("OK\n");
     const TVnPackageLayout& layout = package.Layout();
     if (layout.HasCertificateTable())
         std::printf("Authenticode certificate table: %u bytes, not checked here (check it with "
                     "signtool verify /pa or osslsigncode verify)\n",
                     layout.CertificateTable().Size);
+    if (uninstallerLayout.HasCertificateTable())
+        std::printf("Signed uninstaller: Authenticode certificate table of %u bytes, written "
+                    "with every VNT_Uninstall.exe (check an installed one with signtool verify "
+                    "/pa or osslsigncode verify)\n",
+                    uninstallerLayout.CertificateTable().Size);
     return 0;
 }

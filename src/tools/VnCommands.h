@@ -50,6 +50,7 @@ struct TVnCommandEntry {
 };
 
 int CmdKeygen(const std::vector<std::string>& words);
+int CmdUninstaller(const std::vector<std::string>& words);
 int CmdPack(const std::vector<std::string>& words);
 int CmdVerify(const std::vector<std::string>& words);
 int CmdList(const std::vector<std::string>& words);

@@ -13,7 +13,10 @@ namespace {
 
 const TVnCommandEntry Commands[] = {
     {"keygen", CmdKeygen, "keygen --private PRIVATE.pem --public PUBLIC.key"},
-    {"pack", CmdPack, "pack --stub STUB --payload DIR --private-key PRIVATE.pem --output OUT"},
+    {"uninstaller", CmdUninstaller, "uninstaller --stub STUB --output OUT"},
+    {"pack", CmdPack,
+     "pack --stub STUB --payload DIR --private-key PRIVATE.pem --output OUT "
+     "[--signed-uninstaller FILE]"},
     {"verify", CmdVerify, "verify PACKAGE [--public-key PUBLIC.key]"},
     {"list", CmdList, "list PACKAGE [--public-key PUBLIC.key] [--no-verify]"},
     {"extract", CmdExtract, "extract PACKAGE PATH DEST [--public-key PUBLIC.key] [--no-verify]"},

@@ -2,9 +2,12 @@
 
 #include <ctime>
 
+#include "VnDetachedCertificates.h"
 #include "VnPackageFile.h"
+#include "VnPackageFormat.h"
 #include "VnRemoval.h"
 #include "VnSysUtils.h"
+#include "VnUnpack.h"
 
 const char* const UninstallKeyName = "VantroMailServer";
 
@@ -106,12 +109,13 @@ bool RemoveRegistration(const std::string& folder) {
 }
 
 std::string UninstallerImage(TVnPackageFile& package, int64_t programEnd) {
-    TVnStream& stream = package.Stream();
-    std::string image(static_cast<size_t>(programEnd), '\0');
-    stream.SetPosition(0);
-    stream.ReadBuffer(&image[0], image.size());
-    for (const TVnByteRange& field : package.Layout().SigningFields())
-        if (field.End() <= programEnd)
-            image.replace(static_cast<size_t>(field.Offset), field.Size, field.Size, '\0');
-    return image;
+    return package.Layout().UnsignedBytes(package.Stream(), programEnd);
+}
+
+std::string InstalledUninstaller(TVnPackageFile& package, TVnArchive& archive) {
+    std::string uninstaller = UninstallerImage(package, archive.ProgramEnd());
+    const std::string table = archive.ReadEntryText(VnPackageFormat::SignedUninstallerEntry);
+    if (!table.empty() && !AttachCertificates(uninstaller, table))
+        throw EVnException(FileCorruptedMessage(package.FileName()));
+    return uninstaller;
 }

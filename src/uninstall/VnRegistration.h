@@ -8,6 +8,7 @@
 
 #include "VnPlatform.h"
 
+class TVnArchive;
 class TVnPackageFile;
 
 // The key's name, the same for every version of the product.
@@ -36,3 +37,9 @@ bool RemoveRegistration(const std::string& folder);
 // CheckSum and the certificate directory entry of its PE header cleared, so that it carries no
 // broken signature.
 std::string UninstallerImage(TVnPackageFile& package, int64_t programEnd);
+
+// The uninstaller that an installation from the package writes: UninstallerImage, signed again
+// when the archive carries the publisher's certificate table for it (SignedUninstallerEntry),
+// and then byte for byte the file the publisher signed. A table that does not fit raises the
+// package's corrupted message.
+std::string InstalledUninstaller(TVnPackageFile& package, TVnArchive& archive);

@@ -30,7 +30,9 @@
 #  14. the root of a drive and a folder in the system folder refused with 87, nothing written;
 #  15. on an English system, the setup started from folders whose names its code page cannot hold
 #      (C:\Łukasz, a Cyrillic one) with its /LOG there, and the uninstaller with such a temporary
-#      folder: exit 0 each; such an installation folder refused with 87.
+#      folder: exit 0 each; such an installation folder refused with 87;
+#  16. the events in the application log, as Wine traces ReportEventW: one each for an
+#      installation, a refused installation and a removal, with the IDs of the system's installer.
 # Screenshots go to WIN_BUILD/deploy-screenshots.
 #
 # usage: tests/deploy/deploy_e2e.sh NATIVE_BUILD WIN_BUILD
@@ -403,6 +405,23 @@ code=$(setup "$PKG" /VERYSILENT /SUPPRESSMSGBOXES '/DIR=C:\Папка\Vantro' /T
 expect_code "installation folder C:\\Папка refused" 87 "$code"
 check "installation folder C:\\Папка refused: nothing written" "[ ! -e '$C/Папка/Vantro' ]"
 unset LC_ALL
+
+# 16. The application log. The IDs carry the severity of the message table in their top bits.
+# Prints the IDs of the events a run wrote, and its event's text to the output.
+events() {
+    local trace="$WORK/events.trace"
+    WINEDEBUG=fixme+advapi,+eventlog env -u DISPLAY timeout 600 "$WINE" "$RUNWAIT" "$@" \
+        2>"$trace" >/dev/null
+    grep -o 'eventlog:ReportEventW .*' "$trace" | sed 's/^/      /' >&2
+    sed -n 's/.*fixme:advapi:ReportEventW ([^,]*,[^,]*,[^,]*,\(0x[0-9a-f]*\),.*/\1/p' "$trace" | xargs
+}
+check_events() { check "$1: the events $2" "[ '$3' = '$2' ]"; [ "$3" = "$2" ] || echo "      got: $3"; }
+check_events "installation" 0x40002dbb "$(events "$(winpath "$PKG")" /VERYSILENT /SUPPRESSMSGBOXES \
+    '/DIR=C:\Events' /TYPE=console)"
+check_events "refused installation" 0xc0002dbc "$(events "$(winpath "$PKG")" /VERYSILENT \
+    /SUPPRESSMSGBOXES '/DIR=C:\Events' /TYPE=bogus)"
+check_events "removal" 0x40002dcc "$(events 'C:\Events\VNT_Uninstall.exe' /VERYSILENT \
+    /SUPPRESSMSGBOXES)"
 
 "$WINESERVER" -k 2>/dev/null
 if [ "$FAILED" = 0 ]; then

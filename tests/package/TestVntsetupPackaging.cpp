@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include "PackageTestSupport.h"
+#include "VnPackageFormat.h"
 #include "VnPlatform.h"
+#include "VnProgramImages.h"
 #include "VnSysUtils.h"
 #include "VnTestSupport.h"
 
@@ -207,6 +210,35 @@ TEST_F(VntsetupTest, PackRefusesNamesThatWindowsAltersOrTakesForDevices) {
         EXPECT_FALSE(PathExists(FFolder / "p.exe"));
         std::remove(ExpandFileName(bad).c_str());
     }
+}
+
+TEST_F(VntsetupTest, TheUninstallerSignedByThePublisherGoesIntoThePackage) {
+    WriteBytes(FFolder / "stub.exe", MinimalProgram(VnPackageFormat::PE32Magic, 509));
+    const std::string uninstaller = FFolder / "uninstaller.exe",
+                      signedUninstaller = FFolder / "signed.exe";
+    TResult result = Run({"uninstaller", "--stub", FFolder / "stub.exe", "--output", uninstaller});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    WriteBytes(signedUninstaller,
+               WithCertificateTable(ReadBytes(uninstaller), VnPackageFormat::PE32Magic));
+    const auto pack = [&](const std::string& file, const std::string& output) {
+        return Run({"pack", "--stub", FFolder / "stub.exe", "--payload", FFolder / "payload",
+                    "--private-key", TestKey(), "--output", output, "--signed-uninstaller", file});
+    };
+    const std::string package = FFolder / "setup.exe";
+    result = pack(signedUninstaller, package);
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_TRUE(ReadBytes(package).substr(0, 1021) == ReadBytes(uninstaller));
+    EXPECT_EQ(Run({"verify", package}).Out,
+              "OK\nSigned uninstaller: Authenticode certificate table of 1512 bytes, written with "
+              "every VNT_Uninstall.exe (check an installed one with signtool verify /pa or "
+              "osslsigncode verify)\n");
+
+    result = pack(uninstaller, FFolder / "refused.exe");
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_EQ(result.Err,
+              Shown("vntsetup pack: \"" + uninstaller + "\" is not the signed uninstaller of \"" +
+                    FFolder / "stub.exe" + "\": it carries no Authenticode signature\n"));
+    EXPECT_FALSE(PathExists(FFolder / "refused.exe"));
 }
 
 TEST_F(VntsetupTest, KeygenNeverFollowsALinkAndCreatesTheKeyPrivate) {

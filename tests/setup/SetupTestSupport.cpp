@@ -23,10 +23,19 @@ bool TScriptServices::StartProgram(const std::string& commandLine) {
     return StartResult;
 }
 
-const std::string& DemoPackage() {
+namespace {
+
+// The demo payload's folder, and its package's beside it.
+const TTempFolder& DemoFolder() {
     static TTempFolder folder;
-    static const std::string package = [] {
-        const std::string payload = folder / "payload\\";
+    return folder;
+}
+
+} // namespace
+
+const std::string& DemoPayload() {
+    static const std::string payload = [] {
+        const std::string payload = DemoFolder() / "payload\\";
         const std::string source = SourcePath("payload") + "\\";
         for (const char* name : {"VNT_Setup.lng", "vnt64.bmp", "server.cfg"})
             WriteBytes(payload + name, ReadBytes(source + name));
@@ -37,8 +46,16 @@ const std::string& DemoPackage() {
         for (const char* name : {"VantroMS.exe", "VNT_Monitor.exe", "VNT_Admin\\VNT_Admin.exe"})
             WriteBytes(payload + "Setup\\" + name, std::string("stand-in ") + name);
         ForceFolders(payload + "Setup\\Config");
+        return payload;
+    }();
+    return payload;
+}
+
+const std::string& DemoPackage() {
+    static const std::string package = [] {
+        const TTempFolder& folder = DemoFolder();
         WriteBytes(folder / "stub.exe", "MZ stub");
-        WritePackage(folder / "stub.exe", payload, folder / "setup.exe", TestKeySigner());
+        WritePackage(folder / "stub.exe", DemoPayload(), folder / "setup.exe", TestKeySigner());
         return folder / "setup.exe";
     }();
     return package;

@@ -40,8 +40,9 @@ public:
     void OpenWithShell(const std::string& target) override {}
 };
 
-// The demo payload (payload/ with small stand-ins for the programs and the empty Config
-// folder) packed and signed with the test key, built once per test program.
+// The demo payload: payload/ with small stand-ins for the programs and the empty Config folder.
+const std::string& DemoPayload();
+// The demo payload packed and signed with the test key, built once per test program.
 const std::string& DemoPackage();
 
 // After a test that ran the setup: the current directory, the error reporter and the messages

@@ -5,6 +5,7 @@
 #include "VnCrypt.h"
 #include "VnExitCodes.h"
 #include "VnPlatform.h"
+#include "VnRunEvents.h"
 #include "VnSetupProgram.h"
 #include "VnSysUtils.h"
 #include "VnUnattended.h"
@@ -150,6 +151,59 @@ TEST_F(SetupProgramTest, TheWindowReturnsItsCodesAndSilentRunsShowMessagesUnless
     ASSERT_EQ(2u, Services.Messages.size());
     EXPECT_TRUE(EndsWith(Services.Messages[1].Text, "the administrator's password is required."));
     EXPECT_EQ(1, WindowRuns);
+}
+
+TEST_F(SetupProgramTest, EveryRunThatEndsLeavesOneEventAndHelpNone) {
+    std::vector<TVnRunEvent> events;
+    const TVnEventSink kept = RunEventSink();
+    RunEventSink() = [&](const TVnRunEvent& event, const std::string&) { events.push_back(event); };
+    const std::string folder = ExpandFileName(Target / "ev") + "\\";
+    const std::string log = ExpandFileName(folder + "VNT_Setup.log"),
+                      logFolder = ExtractFilePath(log);
+    const auto removal = [&](std::vector<std::string> words) {
+        TVnSetupFrontEnd frontEnd;
+        frontEnd.WindowServices = &Services;
+        return RunUninstallProgram(folder, words, frontEnd);
+    };
+    const struct {
+        std::function<int()> Run;
+        int ExitCode;
+        unsigned Id; // 0: no event
+        std::string Text;
+    } runs[] = {
+        {[&] { return Run({"/?"}); }, VnExitCode::Success, 0, ""},
+        {[&] {
+             return Run({Quiet[0], Quiet[1], Dir("ev"), "/PASSWORDFILE=" + PasswordFile});
+         },
+         VnExitCode::Success, 11707,
+         "Product: Vantro Mail Server 3.08 -- Installation completed with exit code 0. Folder: \"" +
+             logFolder + "\". Log: \"" + log + "\"."},
+        {[&] {
+             return Run({Quiet[0], Dir("ev"), "/ADMIN=nobody@nowhere"});
+         },
+         VnExitCode::BadSwitch, 11708,
+         "Product: Vantro Mail Server 3.08 -- Installation failed with exit code 87. Folder: \"" +
+             Target / "ev" + "\"."},
+        {[&] { return removal({"/?"}); }, VnExitCode::Success, 0, ""},
+        {[&] { return removal({"/VERYSILENT"}); }, VnExitCode::Success, 11724,
+         "Product: Vantro Mail Server 3.08 -- Removal completed with exit code 0. Folder: \"" +
+             logFolder + "\". Log: \"" + log + "\"."},
+        {[&] { return removal({"/VERYSILENT"}); }, VnExitCode::Fatal, 11725, ""},
+    };
+    for (const auto& run : runs) {
+        events.clear();
+        EXPECT_EQ(run.ExitCode, run.Run());
+        ASSERT_EQ(run.Id ? 1u : 0u, events.size()) << run.Id;
+        if (!run.Id)
+            continue;
+        EXPECT_EQ(run.Id, events[0].Id);
+        EXPECT_EQ(run.ExitCode != 0, events[0].Failure);
+        if (!run.Text.empty()) {
+            EXPECT_EQ(run.Text, events[0].Text);
+        }
+        EXPECT_EQ(std::string::npos, events[0].Text.find(Password));
+    }
+    RunEventSink() = kept;
 }
 
 } // namespace

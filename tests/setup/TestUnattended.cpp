@@ -6,6 +6,10 @@
 #include "SetupTestSupport.h"
 #include "VnCp1251.h"
 #include "VnExitCodes.h"
+#include "VnInstallRecord.h"
+#include "VnPackageFormat.h"
+#include "VnProgramImages.h"
+#include "VnRemoval.h"
 #include "VnSysUtils.h"
 #include "VnUnattended.h"
 
@@ -135,6 +139,28 @@ TEST_F(UnattendedTest, DamagedPackageStopsBeforeAnythingWithTheEnglishMessage) {
     EXPECT_EQ(MB_ICONERROR_FLAG, Services.Messages[0].Flags);
     EXPECT_TRUE(Lines.empty());
     EXPECT_FALSE(PathExists(Target.Path() + "d"));
+}
+
+TEST_F(UnattendedTest, AnInstallationWritesTheSignedUninstallerByteForByte) {
+    // A program of 1021 bytes, which the signing tool pads with 3 zero bytes; its package pads it
+    // with zeros of its own.
+    WriteBytes(Target / "stub.exe", MinimalProgram(VnPackageFormat::PE32Magic, 509));
+    const std::string signedUninstaller =
+        WithCertificateTable(UnsignedStub(Target / "stub.exe"), VnPackageFormat::PE32Magic);
+    WriteBytes(Target / "signed.exe", signedUninstaller);
+    WritePackage(Target / "stub.exe", DemoPayload(), Target / "setup.exe", TestKeySigner(),
+                 Target / "signed.exe");
+    TVnInstallAnswers answers;
+    answers.Folder = Target / "installed";
+    answers.HasPassword = true;
+    answers.Password = "pw";
+    ASSERT_EQ(0, Run(Target / "setup.exe", answers));
+    const std::string folder = IncludeTrailingPathDelimiter(ExpandFileName(answers.Folder));
+    EXPECT_TRUE(ReadBytes(folder + UninstallerName) == signedUninstaller);
+    TVnInstallRecord record;
+    ASSERT_TRUE(ReadInstallRecord(folder, record));
+    for (const auto& [path, state] : CompareWithRecord(folder, record))
+        EXPECT_EQ(state, TVnFileState::AsInstalled) << path;
 }
 
 TEST_F(UnattendedTest, FailureWhileBuildingTheFormIsShownAndIsFatal) {

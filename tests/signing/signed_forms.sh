@@ -11,6 +11,10 @@
 # Each form must pass `vntsetup verify`, list, extract and install, `osslsigncode verify`, and
 # start the wizard under Wine. A signed package with one changed byte in its archive is refused
 # (natively, and with the corrupted message under Wine); one with a changed PE CheckSum is not.
+# Then the two signatures of a release: `vntsetup uninstaller` signed, packed with
+# --signed-uninstaller and the package signed; its installations (`vntsetup install`, and
+# /VERYSILENT under Wine) write that signed file as VNT_Uninstall.exe, which
+# `osslsigncode verify` accepts.
 #
 # usage: tests/signing/signed_forms.sh NATIVE_BUILD WIN_BUILD [WORK_DIR]
 #   NATIVE_BUILD  native build folder (src/tools/vntsetup)
@@ -220,6 +224,62 @@ rc=$?
 check "damaged: verify refuses a changed archive byte (exit 1, corrupted)" \
     test "$rc:$(grep -c corrupted <<<"$output")" = 1:1
 check_window damaged "message exit 1603"
+
+# --- A release signed twice: its uninstaller, then the package -------------------------------
+UNINSTALLER="$FORMS/uninstaller.exe" SIGNED_UNINSTALLER="$FORMS/uninstaller-signed.exe"
+pack_with() { # pack_with SIGNED_UNINSTALLER OUTPUT
+    "$VNTSETUP" pack --stub "$STUB" --payload "$PAYLOAD" --private-key "$ROOT/keys/test_private.pem" \
+        --output "$2" --signed-uninstaller "$1"
+}
+"$VNTSETUP" uninstaller --stub "$STUB" --output "$UNINSTALLER" &&
+    sign uninstaller uninstaller-signed -h sha256 &&
+    pack_with "$SIGNED_UNINSTALLER" "$FORMS/release-unsigned.exe" &&
+    sign release-unsigned release -h sha256 ||
+    { echo "FAIL: the release signed twice (see $LOG)"; exit 1; }
+# Extra zero bytes: those that align the package, which the uninstaller command leaves out.
+same_program() { # same_program PROGRAM FILE: FILE is PROGRAM and 0 to 7 zero bytes
+    local size extra
+    size=$(stat -c %s "$1") extra=$(($(stat -c %s "$2") - $(stat -c %s "$1")))
+    cmp -s -n "$size" "$1" "$2" && [ "$extra" -ge 0 ] && [ "$extra" -lt 8 ] &&
+        [ -z "$(tail -c "$extra" "$2" | tr -d '\0')" ]
+}
+check "uninstaller: the program that an installation writes" \
+    same_program "$UNINSTALLER" "$OUT/signed/installed/VNT_Uninstall.exe"
+output=$(pack_with "$UNINSTALLER" "$FORMS/refused.exe" 2>&1)
+rc=$?
+check "release: pack refuses the unsigned uninstaller in one line, writing nothing" \
+    test "$rc:$(wc -l <<<"$output"):$(grep -c 'no Authenticode signature' <<<"$output"):$(
+        [ -e "$FORMS/refused.exe" ] && echo written)" = 1:1:1:
+pack_with "$SIGNED_UNINSTALLER" "$FORMS/release-again.exe" >/dev/null
+check "release: packing again gives the same bytes" \
+    cmp -s "$FORMS/release-unsigned.exe" "$FORMS/release-again.exe"
+output=$("$VNTSETUP" verify "$FORMS/release.exe" 2>&1)
+check "release: verify names both certificate tables" \
+    test "$(sed 's/:.*//' <<<"$output" | tr '\n' ,)" = \
+    "OK,Authenticode certificate table,Signed uninstaller,"
+echo "      $(tail -1 <<<"$output")"
+record_matches() { "$VNTSETUP" check "$1" >/dev/null 2>&1; }
+authenticode_accepts() { osslsigncode verify -CAfile "$PKI/ca.pem" -in "$1" >"$2" 2>&1; }
+# installed_uninstaller NAME FOLDER: the installation's uninstaller is the signed one, its record
+# says so, and osslsigncode accepts its signature.
+installed_uninstaller() {
+    check "$1: VNT_Uninstall.exe is the signed uninstaller" \
+        cmp -s "$SIGNED_UNINSTALLER" "$2/VNT_Uninstall.exe"
+    check "$1: the record matches every file" record_matches "$2"
+    check "$1: osslsigncode verifies VNT_Uninstall.exe" \
+        authenticode_accepts "$2/VNT_Uninstall.exe" "$OUT/$1-osslsigncode.txt"
+}
+mkdir -p "$OUT/release"
+"$VNTSETUP" install "$FORMS/release.exe" --dir "$OUT/release/installed" --no-start --password x \
+    >"$OUT/release/install.log" 2>&1
+installed_uninstaller release "$OUT/release/installed"
+printf 'x\r\n' >"$WINEPREFIX/drive_c/admin.txt"
+code=$(env -u DISPLAY timeout 600 "$WINE" "$RUNWAIT" "Z:${FORMS//\//\\}\\release.exe" /VERYSILENT \
+    /SUPPRESSMSGBOXES /NORESTART '/DIR=C:\Release' /TASKS=!start '/PASSWORDFILE=C:\admin.txt' \
+    2>/dev/null | tr -d '\r')
+"$WINESERVER" -w
+check "release under Wine: /VERYSILENT exit code 0 ($code)" test "$code" = 0
+installed_uninstaller "release-under-Wine" "$WINEPREFIX/drive_c/Release"
 
 echo "$PASSED passed, $FAILED failed"
 if [ "$FAILED" = 0 ] && [ -z "$KEEP_WORK" ]; then
